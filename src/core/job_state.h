@@ -1,0 +1,48 @@
+#pragma once
+
+#include "core/listing_table.h"
+#include "core/messages.h"
+#include "platform/locale_formats.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace core {
+
+enum class SelectionMode { Age, Count };
+
+// The state behind the main window for the whole run: what to list, how, and what the last
+// listing showed. The window binds its controls to these fields; the unattended run uses them
+// without any window.
+struct JobState
+{
+    explicit JobState(const platform::LocaleFormats &formats)
+        : Formats(formats)
+        , Table(formats)
+    {
+    }
+
+    platform::LocaleFormats Formats;
+
+    std::vector<std::string> Directories; // each ending in "/"
+    std::string SelectedDirectory; // empty when no entry is selected
+    SelectionMode Mode = SelectionMode::Age;
+    std::int16_t DayCount = 30;
+    std::int16_t KeepCount = 10;
+    bool IncludeSubdirectories = false;
+    std::string LogFileName; // empty: no log
+    bool Loading = false; // while set, Refresh only resets the table
+
+    std::int32_t NextRow = 2;
+    std::int64_t TotalKB = 0;
+
+    std::string LimitDateText { messages::kLimitDateDesign };
+    bool DeleteEnabled = false;
+    std::string StatusFiles;
+    std::string StatusTotal;
+
+    ListingTable Table;
+};
+
+} // namespace core

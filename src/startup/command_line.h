@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace startup {
+
+// Splits a whole command line into arguments, the way the program reads its command line on
+// Windows: every character of code 32 or less separates arguments; a double quote opens a quoted
+// section that runs to the next double quote (or the end) and may hold separators; quoted sections
+// may stand anywhere in an argument, several times; the quotes are dropped and there is no escape.
+// A pair of quotes standing alone yields no argument. On Linux the shell has already split argv.
+std::vector<std::string> splitCommandLine(std::string_view commandLine);
+
+// ASCII letters a..z upper-cased; every other byte stays as it is.
+std::string upperAscii(std::string_view text);
+
+// The program's integer syntax: optional leading blanks; then an optional "+" or "-" and decimal
+// digits, or a hexadecimal number introduced by "$", "x", "X", "0x" or "0X" (no sign, at most 8
+// hex digits, taken as a 32-bit pattern). The result must fit a signed 32-bit integer. Anything
+// else, an empty text or trailing characters included, is nothing.
+std::optional<std::int32_t> parseInteger(std::string_view text);
+
+// A switch value as a number: bytes of code 32 or less removed from both ends, then the integer
+// syntax. Throws core::AppError "'%s' ist kein gültiger Integerwert" with the trimmed text.
+std::int32_t convertSwitchInteger(std::string_view value);
+
+// Counts are held as 16-bit numbers; values beyond that range are clamped to it.
+std::int16_t clampCount(std::int32_t value);
+
+// What the command line asked for. The counts and the directory index are -1 when not given.
+struct SwitchResults
+{
+    std::int32_t dayCount = -1; // "/TAGE:"
+    std::int32_t keepCount = -1; // "/ANZAHL:"
+    std::int32_t directoryIndex = -1; // "/ID:" minus one
+    bool unattended = false; // "GO" or "SOFORT"
+    bool includeSubdirectories = false; // "/SUB"
+    bool listOnly = false; // "/LISTE"
+    std::string logFileName; // "/PROTOKOLL:", letters as given
+};
+
+// Applies the switch table to the arguments, first to last; every argument is tested against every
+// switch, and the last occurrence of a switch wins. `results` is updated as the arguments are read,
+// so after a conversion error (thrown as core::AppError) it holds what was read before it.
+void applySwitches(const std::vector<std::string> &arguments, SwitchResults &results);
+
+} // namespace startup

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+namespace testing_support {
+
+// A fresh directory under the system's temporary folder, removed with everything in it when the
+// object goes. Paths given to its members are relative to it.
+class TempTree
+{
+public:
+    TempTree();
+    ~TempTree();
+    TempTree(const TempTree &) = delete;
+    TempTree &operator=(const TempTree &) = delete;
+
+    // The directory's path, ending in "/".
+    const std::string &path() const { return m_path; }
+    std::string operator/(std::string_view relative) const { return m_path + std::string(relative); }
+
+    // Creates the directory and any missing parents.
+    void makeDirectory(std::string_view relative) const;
+    // Creates (or overwrites) a file with `content`, making missing parent directories.
+    void writeFile(std::string_view relative, std::string_view content = {}) const;
+    // Creates a sparse file of `size` bytes.
+    void writeSparseFile(std::string_view relative, std::uint64_t size) const;
+    void makeSymlink(std::string_view target, std::string_view relative) const;
+    // Sets the modification time, without following a link.
+    void setModified(std::string_view relative, std::time_t secondsSinceEpoch) const;
+    std::string readFile(std::string_view relative) const;
+    bool exists(std::string_view relative) const;
+
+private:
+    std::string m_path;
+};
+
+// Seconds since the epoch of a local date and time (the zone's rules for that day).
+std::time_t localEpoch(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+
+// Today's local date shifted by `days`, at the given time of day.
+std::time_t localEpochDaysFromToday(int days, int hour = 0, int minute = 0, int second = 0);
+
+} // namespace testing_support
