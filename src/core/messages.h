@@ -32,3 +32,11 @@ inline std::string notAnInteger(std::string_view text)
 }
 
 } // namespace core::messages
+
+namespace core::messages {
+
+// The German message for a failed file operation, from the system's error number: the few
+// everyday causes by name, any other as "E/A-Fehler" with the number itself.
+std::string fileError(int errorNumber);
+
+} // namespace core::messages

@@ -1,0 +1,44 @@
+#include "core/errors.h"
+
+namespace core {
+
+std::string withFinalStop(std::string message)
+{
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
+        message.push_back('.');
+    return message;
+}
+
+} // namespace core
+
+#include "core/messages.h"
+
+#include <cerrno>
+
+namespace core::messages {
+
+std::string fileError(int errorNumber)
+{
+    switch (errorNumber) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+        return "Ungültiger Dateiname";
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS:
+        return "Dateizugriff verweigert";
+    case EMFILE:
+    case ENFILE:
+        return "Zu viele geöffnete Dateien";
+    case ENOSPC:
+    case EDQUOT:
+        return "Zu wenig Speicherplatz";
+    default:
+        return "E/A-Fehler " + std::to_string(errorNumber);
+    }
+}
+
+} // namespace core::messages

@@ -1,0 +1,99 @@
+#include "core/messages.h"
+#include "core/number_format.h"
+#include "core/selection.h"
+#include "platform/calendar.h"
+#include "platform/dir_search.h"
+
+#include <vector>
+
+namespace core {
+
+namespace {
+
+// Midnight at the start of the first day that stays: today counts as the first of `dayCount`
+// days. Counts below 1 put the limit at tomorrow or later, so today's files are old too.
+platform::LocalTime ageLimit(std::int16_t dayCount)
+{
+    const long long today = platform::daysSinceEpoch(platform::currentLocalTime());
+    return platform::dateFromDays(today + 1 - dayCount);
+}
+
+// Puts the old files of a search into the table, each under the directory it was found in.
+class AgeSelection : public platform::TreeVisitor
+{
+public:
+    AgeSelection(JobState &state, const std::string &directory)
+        : m_state(state)
+        , m_directory(directory)
+    {
+        renewLimit();
+    }
+
+    const platform::LocalTime &limit() const { return m_limit; }
+
+    void enterDirectory(std::string_view name, const platform::EntryIdentity &identity) override
+    {
+        ListingTable &table = m_state.Table;
+        if (m_open.empty()) {
+            m_open.push_back(table.addDirectory(ListingTable::kNoParent, m_directory, identity));
+            return;
+        }
+        m_nameWithSlash.assign(name);
+        m_nameWithSlash.push_back('/');
+        m_open.push_back(table.addDirectory(m_open.back(), m_nameWithSlash, identity));
+    }
+
+    void leaveDirectory() override { m_open.pop_back(); }
+
+    void file(const platform::FileEntry &entry) override
+    {
+        // A listing that runs past midnight measures the files after it from the new day.
+        if (platform::currentEpochSeconds() >= m_nextMidnight)
+            renewLimit();
+        if (!(entry.modified < m_limit))
+            return;
+        m_state.TotalKB += static_cast<std::int64_t>(entry.sizeBytes / 1024);
+        m_state.Table.addFile(m_open.back(), entry);
+    }
+
+private:
+    void renewLimit()
+    {
+        m_nextMidnight = platform::nextLocalMidnight();
+        m_limit = ageLimit(m_state.DayCount);
+    }
+
+    JobState &m_state;
+    const std::string &m_directory;
+    std::vector<std::uint32_t> m_open; // table index of each directory entered and not left
+    std::string m_nameWithSlash;
+    platform::LocalTime m_limit;
+    std::int64_t m_nextMidnight = 0;
+};
+
+} // namespace
+
+std::int32_t ListByAge(JobState &state, std::string directory)
+{
+    state.DeleteEnabled = false;
+    if (!directory.empty() && directory.back() != '/')
+        directory.push_back('/');
+
+    AgeSelection selection(state, directory);
+    state.LimitDateText
+        = platform::DateTimeFormat(state.Formats.shortDate, state.Formats).format(selection.limit());
+    platform::searchTree(directory, state.IncludeSubdirectories, selection);
+
+    ListingTable &table = state.Table;
+    state.StatusFiles = messages::fileCount(table.fileCount());
+    state.StatusTotal = messages::totalKilobytes(
+        formatGrouped(static_cast<std::uint64_t>(state.TotalKB), state.Formats.thousandsSeparator));
+    if (table.fileCount() == 0)
+        table.setEmptyListing();
+    else
+        state.DeleteEnabled = true;
+    state.NextRow = static_cast<std::int32_t>(table.fileCount()) + 2;
+    return state.NextRow;
+}
+
+} // namespace core

@@ -1,0 +1,184 @@
+#include "core/listing_table.h"
+
+#include "core/messages.h"
+#include "core/number_format.h"
+
+#include <cstring>
+
+namespace core {
+
+std::uint64_t ListingTable::NameStore::add(std::string_view name)
+{
+    const std::size_t needed = name.size() + 1;
+    if (m_used + needed > kBlockSize) {
+        m_blocks.push_back(std::make_unique<char[]>(needed > kBlockSize ? needed : kBlockSize));
+        m_used = 0;
+    }
+    char *target = m_blocks.back().get() + m_used;
+    std::memcpy(target, name.data(), name.size());
+    target[name.size()] = '\0';
+    const std::uint64_t offset = (m_blocks.size() - 1) * kBlockSize + m_used;
+    m_used += needed;
+    return offset;
+}
+
+const char *ListingTable::NameStore::cString(std::uint64_t offset) const
+{
+    return m_blocks[offset / kBlockSize].get() + offset % kBlockSize;
+}
+
+std::string_view ListingTable::NameStore::get(std::uint64_t offset, std::uint32_t length) const
+{
+    return { cString(offset), length };
+}
+
+void ListingTable::NameStore::clear()
+{
+    m_blocks.clear();
+    m_used = kBlockSize;
+}
+
+ListingTable::ListingTable(const platform::LocaleFormats &formats)
+    : m_dateFormat(formats.shortDate, formats)
+    , m_timeFormat(formats.longTime, formats)
+    , m_thousandsSeparator(formats.thousandsSeparator)
+{
+}
+
+void ListingTable::setHeader(const std::array<std::string_view, kColumns> &header)
+{
+    for (int column = 0; column < kColumns; ++column)
+        m_header[static_cast<std::size_t>(column)] = header[static_cast<std::size_t>(column)];
+}
+
+void ListingTable::reset()
+{
+    m_rows.clear();
+    m_rows.shrink_to_fit();
+    m_names.clear();
+    m_directories.clear();
+    m_directories.shrink_to_fit();
+    m_emptyListing = false;
+    m_cachedDirectory = kNoParent;
+    m_cachedPath.clear();
+}
+
+void ListingTable::setEmptyListing()
+{
+    reset();
+    m_emptyListing = true;
+}
+
+std::uint32_t ListingTable::addDirectory(
+    std::uint32_t parent, std::string_view name, const platform::EntryIdentity &identity)
+{
+    m_directories.push_back({ parent, std::string(name), identity });
+    return static_cast<std::uint32_t>(m_directories.size() - 1);
+}
+
+void ListingTable::addFile(std::uint32_t directory, const platform::FileEntry &entry)
+{
+    m_emptyListing = false;
+    m_rows.push_back({ directory, static_cast<std::uint32_t>(entry.name.size()),
+        m_names.add(entry.name), entry.sizeBytes, entry.modified, entry.identity });
+}
+
+int ListingTable::rowCount() const
+{
+    return 1 + (m_rows.empty() ? 1 : static_cast<int>(m_rows.size()));
+}
+
+const ListingTable::Row *ListingTable::dataRow(int row) const
+{
+    if (row < 1 || static_cast<std::size_t>(row) > m_rows.size())
+        return nullptr;
+    return &m_rows[static_cast<std::size_t>(row - 1)];
+}
+
+void ListingTable::appendDirectoryPath(std::string &out, std::uint32_t index) const
+{
+    if (index == m_cachedDirectory) {
+        out += m_cachedPath;
+        return;
+    }
+    // Gather the chain from the directory up to the listed one, then write it top down.
+    std::vector<std::uint32_t> chain;
+    for (std::uint32_t at = index; at != kNoParent; at = m_directories[at].parent)
+        chain.push_back(at);
+    m_cachedPath.clear();
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+        m_cachedPath += m_directories[*it].name;
+    m_cachedDirectory = index;
+    out += m_cachedPath;
+}
+
+std::string ListingTable::directoryPath(std::uint32_t index) const
+{
+    std::string path;
+    appendDirectoryPath(path, index);
+    return path;
+}
+
+void ListingTable::appendCell(std::string &out, int column, int row) const
+{
+    if (column < 0 || column >= kColumns)
+        return;
+    if (row == 0) {
+        out += m_header[static_cast<std::size_t>(column)];
+        return;
+    }
+    if (m_emptyListing) {
+        if (row == 1 && column == 0)
+            out += messages::kNoFilesFound;
+        return;
+    }
+    const Row *data = dataRow(row);
+    if (!data)
+        return;
+    switch (column) {
+    case 0:
+        out += m_names.get(data->nameOffset, data->nameLength);
+        break;
+    case 1:
+        appendGrouped(out, data->sizeBytes / 1024, m_thousandsSeparator);
+        out += " kb";
+        break;
+    case 2:
+        m_dateFormat.append(out, data->modified);
+        break;
+    case 3:
+        m_timeFormat.append(out, data->modified);
+        break;
+    case 4:
+        appendDirectoryPath(out, data->directory);
+        break;
+    }
+}
+
+std::string ListingTable::cell(int column, int row) const
+{
+    std::string text;
+    appendCell(text, column, row);
+    return text;
+}
+
+std::string_view ListingTable::fileName(int row) const
+{
+    const Row *data = dataRow(row);
+    return data ? m_names.get(data->nameOffset, data->nameLength) : std::string_view();
+}
+
+std::uint32_t ListingTable::fileDirectory(int row) const
+{
+    const Row *data = dataRow(row);
+    return data ? data->directory : kNoParent;
+}
+
+const platform::EntryIdentity &ListingTable::fileIdentity(int row) const
+{
+    static const platform::EntryIdentity none;
+    const Row *data = dataRow(row);
+    return data ? data->identity : none;
+}
+
+} // namespace core

@@ -1,0 +1,53 @@
+#include "startup/form_create.h"
+
+#include "core/messages.h"
+#include "startup/command_line.h"
+#include "startup/settings_file.h"
+
+namespace startup {
+
+StartupResult FormCreate(core::JobState &state, const std::vector<std::string> &arguments,
+    const std::string &settingsPath)
+{
+    state.Loading = true;
+    state.Table.setHeader(core::messages::kColumnHeaders);
+    state.IncludeSubdirectories = false;
+    state.LogFileName.clear();
+
+    SwitchResults switches;
+    try {
+        applySwitches(arguments, switches);
+    } catch (...) {
+        state.IncludeSubdirectories = switches.includeSubdirectories;
+        throw;
+    }
+    state.IncludeSubdirectories = switches.includeSubdirectories;
+    state.LogFileName = switches.logFileName;
+
+    const Settings settings = readSettings(settingsPath);
+    state.Directories = settings.directories;
+    const std::int32_t index = switches.directoryIndex == -1 ? 0 : switches.directoryIndex;
+    state.SelectedDirectory = index >= 0 && static_cast<std::size_t>(index) < state.Directories.size()
+        ? state.Directories[static_cast<std::size_t>(index)]
+        : std::string();
+
+    state.Mode = core::SelectionMode::Age;
+    state.DayCount = clampCount(switches.dayCount >= 1 ? switches.dayCount : settings.dayCount);
+    if (switches.keepCount >= 1) {
+        state.Mode = core::SelectionMode::Count;
+        state.KeepCount = clampCount(switches.keepCount);
+    }
+    if (state.LogFileName.empty())
+        state.LogFileName = settings.logFileName;
+
+    StartupResult result;
+    result.listOnly = switches.listOnly;
+    if (state.Mode == core::SelectionMode::Count && state.IncludeSubdirectories) {
+        result.countWithSubdirectoriesNotice = true;
+        return result;
+    }
+    result.unattendedRequested = switches.unattended;
+    return result;
+}
+
+} // namespace startup
