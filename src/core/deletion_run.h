@@ -1,0 +1,16 @@
+#pragma once
+
+#include "core/job_state.h"
+
+namespace core {
+
+// Deletes every listed file of `state.Table`, in table order, and, when `LogFileName` is set,
+// appends the run to the log: an empty line, "Start der Dateilöschung von %d Dateien", and one
+// line per attempted deletion with the date and time of the attempt and the full path. A file
+// that cannot be deleted, or is no longer the file that was listed, stays, and the run goes on.
+// Nothing is deleted for the empty listing, and nothing when the log cannot be opened or its
+// first lines cannot be written. A log failure ends the run with core::AppError, the log closed.
+// The table is left as it was.
+void DeleteListed(const JobState &state);
+
+} // namespace core
