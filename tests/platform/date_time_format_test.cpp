@@ -1,0 +1,51 @@
+#include "platform/date_time_format.h"
+#include "platform/local_time.h"
+#include "platform/locale_formats.h"
+
+#include <gtest/gtest.h>
+
+using platform::DateTimeFormat;
+using platform::LocalTime;
+
+TEST(DateTimeFormat, FormatsTheLocalesPatterns)
+{
+    platform::LocaleFormats locale = platform::germanFormats();
+    locale.amText = "AM";
+    locale.pmText = "PM";
+    const LocalTime morning { 2017, 6, 3, 0, 5, 8 };
+    const LocalTime afternoon { 2017, 12, 13, 13, 26, 50 };
+    struct Case
+    {
+        const char *pattern;
+        LocalTime time;
+        const char *expected;
+    };
+    const Case cases[] = {
+        { "%d.%m.%Y", morning, "03.06.2017" },
+        { "%H:%M:%S", morning, "00:05:08" },
+        { "%m/%d/%y", afternoon, "12/13/17" },
+        { "%e.%m.", morning, " 3.06." },
+        { "%I:%M:%S %p", morning, "12:05:08 AM" },
+        { "%I:%M:%S %p", afternoon, "01:26:50 PM" },
+        { "%r", afternoon, "01:26:50 PM" },
+        { "%T", afternoon, "13:26:50" },
+        { "%F", morning, "2017-06-03" },
+        { "100%%", morning, "100%" },
+        // Conversions with flags go to the C library.
+        { "%-d.%-m.%Y", morning, "3.6.2017" },
+        { "%a %d", morning, "Sat 03" },
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(DateTimeFormat(c.pattern, locale).format(c.time), c.expected) << c.pattern;
+}
+
+TEST(LocalTime, UsesTheZoneRulesOfEachInstantAndEvenSeconds)
+{
+    // The tests run with TZ=Europe/Berlin: winter is UTC+1, summer UTC+2, whatever today is.
+    const LocalTime winter = platform::localTwoSecondTime(1484481601); // 2017-01-15 12:00:01 UTC
+    const LocalTime summer = platform::localTwoSecondTime(1500120003); // 2017-07-15 12:00:03 UTC
+    EXPECT_EQ(winter, (LocalTime { 2017, 1, 15, 13, 0, 0 }));
+    EXPECT_EQ(summer, (LocalTime { 2017, 7, 15, 14, 0, 2 }));
+    EXPECT_EQ(platform::localTwoSecondTime(0), (LocalTime { 1970, 1, 1, 1, 0, 0 }));
+    EXPECT_EQ(platform::localTwoSecondTime(4354819200), (LocalTime { 2108, 1, 1, 1, 0, 0 }));
+}

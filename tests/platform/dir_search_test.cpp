@@ -1,0 +1,134 @@
+#include "platform/dir_search.h"
+#include "support/temp_tree.h"
+
+#include <algorithm>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+using testing_support::TempTree;
+
+namespace {
+
+// Records every file with the path of the directories entered to reach it.
+class Recorder : public platform::TreeVisitor
+{
+public:
+    void enterDirectory(std::string_view name, const platform::EntryIdentity &) override
+    {
+        m_path.push_back(std::string(name));
+        ++directoriesEntered;
+    }
+    void leaveDirectory() override { m_path.pop_back(); }
+    void file(const platform::FileEntry &entry) override
+    {
+        std::string path;
+        for (std::size_t i = 1; i < m_path.size(); ++i)
+            path += m_path[i] + "/";
+        files.push_back(path + std::string(entry.name));
+        sizes.push_back(entry.sizeBytes);
+    }
+
+    std::vector<std::string> files;
+    std::vector<std::uint64_t> sizes;
+    int directoriesEntered = 0;
+
+private:
+    std::vector<std::string> m_path;
+};
+
+std::set<std::string> asSet(const std::vector<std::string> &files) { return { files.begin(), files.end() }; }
+
+} // namespace
+
+TEST(SearchTree, ReportsFilesAndSkipsLinksToDirectories)
+{
+    TempTree tree;
+    tree.writeFile("plain.txt", "12345");
+    tree.writeFile(".hidden");
+    tree.writeFile("sub/inner.txt");
+    tree.writeFile("outside/secret.txt");
+    tree.makeSymlink(tree / "outside", "sub/link-to-dir");
+    tree.makeSymlink("plain.txt", "link-to-file");
+    tree.makeSymlink("nowhere", "dangling");
+    tree.makeSymlink(".", "sub/loop");
+    mkfifo((tree / "pipe").c_str(), 0600);
+
+    Recorder flat;
+    ASSERT_TRUE(platform::searchTree(tree.path(), false, flat));
+    EXPECT_EQ(asSet(flat.files),
+        (std::set<std::string> { "plain.txt", ".hidden", "link-to-file", "dangling", "pipe" }));
+    EXPECT_EQ(flat.directoriesEntered, 1);
+
+    Recorder deep;
+    ASSERT_TRUE(platform::searchTree(tree.path(), true, deep));
+    EXPECT_EQ(asSet(deep.files),
+        (std::set<std::string> { "plain.txt", ".hidden", "link-to-file", "dangling", "pipe",
+            "sub/inner.txt", "outside/secret.txt" }));
+    // The link to a file is reported with its own size, not the target's five bytes.
+    const auto link = std::find(deep.files.begin(), deep.files.end(), "link-to-file");
+    EXPECT_EQ(deep.sizes[static_cast<std::size_t>(link - deep.files.begin())],
+        std::string_view("plain.txt").size());
+}
+
+TEST(SearchTree, SearchesOnlyWhatCanBeOpenedAsADirectory)
+{
+    TempTree tree;
+    tree.writeFile("file.txt");
+    Recorder recorder;
+    EXPECT_FALSE(platform::searchTree("", true, recorder));
+    EXPECT_FALSE(platform::searchTree(tree / "missing/", true, recorder));
+    EXPECT_FALSE(platform::searchTree(tree / "file.txt", true, recorder));
+    EXPECT_TRUE(recorder.files.empty());
+    EXPECT_EQ(recorder.directoriesEntered, 0);
+}
+
+TEST(SearchTree, KeepsDepthFirstNestingBeyondTheOpenLevels)
+{
+    // Several files on every level of a tree deeper than the levels kept open, so that the search
+    // has to close directories and find them again on the way back up.
+    TempTree tree;
+    std::set<std::string> expected;
+    std::string level;
+    for (int depth = 0; depth < 120; ++depth) {
+        for (const char *name : { "a", "m", "z" }) {
+            tree.writeFile(level + name);
+            expected.insert(level + name);
+        }
+        level += "d/";
+    }
+    Recorder recorder;
+    ASSERT_TRUE(platform::searchTree(tree.path(), true, recorder));
+    EXPECT_EQ(recorder.files.size(), expected.size());
+    EXPECT_EQ(asSet(recorder.files), expected);
+    EXPECT_EQ(recorder.directoriesEntered, 120);
+}
+
+TEST(SearchTree, DescendsTwentyThousandLevels)
+{
+    TempTree tree;
+    constexpr int kDepth = 20000;
+    // Built relative to open directories: the path is far beyond what one system call takes.
+    int fd = open(tree.path().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    for (int depth = 0; depth < kDepth; ++depth) {
+        ASSERT_EQ(mkdirat(fd, "d", 0700), 0);
+        const int child = openat(fd, "d", O_RDONLY | O_DIRECTORY);
+        close(fd);
+        ASSERT_GE(child, 0);
+        fd = child;
+    }
+    const int file = openat(fd, "bottom.txt", O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(file, 0);
+    close(file);
+    close(fd);
+
+    Recorder recorder;
+    ASSERT_TRUE(platform::searchTree(tree.path(), true, recorder));
+    ASSERT_EQ(recorder.files.size(), 1u);
+    EXPECT_EQ(recorder.files[0].size(), kDepth * 2 + std::string_view("bottom.txt").size());
+    EXPECT_EQ(recorder.directoriesEntered, kDepth + 1);
+}

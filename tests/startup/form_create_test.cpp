@@ -1,0 +1,99 @@
+#include "core/errors.h"
+#include "startup/form_create.h"
+#include "support/temp_tree.h"
+
+#include <gtest/gtest.h>
+
+using testing_support::TempTree;
+
+namespace {
+
+struct Started
+{
+    core::JobState state { platform::germanFormats() };
+    startup::StartupResult result;
+};
+
+Started start(const std::vector<std::string> &arguments, const std::string &settingsPath)
+{
+    Started started;
+    started.result = startup::FormCreate(started.state, arguments, settingsPath);
+    return started;
+}
+
+} // namespace
+
+TEST(FormCreate, CombinesSwitchesAndSettings)
+{
+    TempTree tree;
+    tree.writeFile("a.ini",
+        "[Pfade]\n1=/srv/eins\n2=/srv/zwei/\n[Optionen]\nTage=14\nProtokoll=/var/log/kehrer.log\n");
+    const std::string ini = tree / "a.ini";
+
+    const Started plain = start({}, ini);
+    EXPECT_TRUE(plain.state.Loading);
+    EXPECT_EQ(plain.state.Table.cell(1, 0), "Größe");
+    EXPECT_EQ(plain.state.Directories, (std::vector<std::string> { "/srv/eins/", "/srv/zwei/" }));
+    EXPECT_EQ(plain.state.SelectedDirectory, "/srv/eins/");
+    EXPECT_EQ(plain.state.DayCount, 14);
+    EXPECT_EQ(plain.state.Mode, core::SelectionMode::Age);
+    EXPECT_EQ(plain.state.LogFileName, "/var/log/kehrer.log");
+    EXPECT_FALSE(plain.result.unattendedRequested);
+
+    const Started chosen = start({ "/id:2", "/tage:7", "/Protokoll:/tmp/Lauf.log", "go" }, ini);
+    EXPECT_EQ(chosen.state.SelectedDirectory, "/srv/zwei/");
+    EXPECT_EQ(chosen.state.DayCount, 7);
+    EXPECT_EQ(chosen.state.LogFileName, "/tmp/Lauf.log");
+    EXPECT_TRUE(chosen.result.unattendedRequested);
+
+    EXPECT_EQ(start({ "/ID:0" }, ini).state.SelectedDirectory, "/srv/eins/");
+    EXPECT_EQ(start({ "/ID:3" }, ini).state.SelectedDirectory, "");
+    EXPECT_EQ(start({ "/ID:-1" }, ini).state.SelectedDirectory, "");
+    EXPECT_EQ(start({ "/TAGE:0" }, ini).state.DayCount, 14);
+    EXPECT_EQ(start({ "/TAGE:-3" }, tree / "missing.ini").state.DayCount, 35);
+    EXPECT_EQ(start({ "/TAGE:100000" }, ini).state.DayCount, 32767);
+
+    const Started counting = start({ "/ANZAHL:7", "/LISTE" }, ini);
+    EXPECT_EQ(counting.state.Mode, core::SelectionMode::Count);
+    EXPECT_EQ(counting.state.KeepCount, 7);
+    EXPECT_TRUE(counting.result.listOnly);
+}
+
+TEST(FormCreate, KeepsUnclampedAndOddSettings)
+{
+    TempTree tree;
+    tree.writeFile("zero.ini", "[Optionen]\nTage=0\n");
+    tree.writeFile("far.ini", "[Optionen]\nTage=-100000\n");
+    EXPECT_EQ(start({}, tree / "zero.ini").state.DayCount, 0);
+    EXPECT_EQ(start({}, tree / "far.ini").state.DayCount, -32768);
+    const Started none = start({}, tree / "missing.ini");
+    EXPECT_TRUE(none.state.Directories.empty());
+    EXPECT_EQ(none.state.SelectedDirectory, "");
+    EXPECT_EQ(none.state.LogFileName, "");
+}
+
+TEST(FormCreate, RefusesCountModeWithSubdirectories)
+{
+    const Started started = start({ "/ANZAHL:5", "/SUB", "GO" }, "");
+    EXPECT_TRUE(started.result.countWithSubdirectoriesNotice);
+    EXPECT_FALSE(started.result.unattendedRequested);
+}
+
+TEST(FormCreate, StopsAtAConversionErrorWithOnlySubdirectoriesTaken)
+{
+    TempTree tree;
+    tree.writeFile("a.ini", "[Pfade]\n1=/srv/eins\n[Optionen]\nTage=14\n");
+    core::JobState state(platform::germanFormats());
+    try {
+        startup::FormCreate(state, { "/SUB", "/TAGE:7", "GO", "/ANZAHL:zwei", "/ID:1" }, tree / "a.ini");
+        FAIL() << "no conversion error";
+    } catch (const core::AppError &error) {
+        EXPECT_STREQ(error.what(), "'ZWEI' ist kein gültiger Integerwert");
+    }
+    EXPECT_TRUE(state.Loading);
+    EXPECT_TRUE(state.IncludeSubdirectories);
+    EXPECT_TRUE(state.Directories.empty());
+    EXPECT_EQ(state.DayCount, 30);
+    EXPECT_EQ(state.KeepCount, 10);
+    EXPECT_EQ(state.Mode, core::SelectionMode::Age);
+}
