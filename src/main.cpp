@@ -12,6 +12,7 @@ int main(int argc, char **argv)
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const platform::LocaleFormats formats = platform::loadUserLocaleFormats();
     const std::string program = platform::ownExecutablePath();
-    const std::string settingsPath = program.empty() ? std::string() : startup::settingsFilePathFor(program);
+    const std::string settingsPath
+        = program.empty() ? std::string() : startup::settingsFilePathFor(program);
     return startup::runHeadless(arguments, settingsPath, formats, stdout, stderr);
 }

@@ -80,8 +80,8 @@ std::int32_t ListByAge(JobState &state, std::string directory)
         directory.push_back('/');
 
     AgeSelection selection(state, directory);
-    state.LimitDateText
-        = platform::DateTimeFormat(state.Formats.shortDate, state.Formats).format(selection.limit());
+    state.LimitDateText = platform::DateTimeFormat(state.Formats.shortDate, state.Formats)
+                              .format(selection.limit());
     platform::searchTree(directory, state.IncludeSubdirectories, selection);
 
     ListingTable &table = state.Table;

@@ -45,8 +45,8 @@ public:
     // still a file.
     void setEmptyListing();
 
-    std::uint32_t addDirectory(std::uint32_t parent, std::string_view name,
-        const platform::EntryIdentity &identity);
+    std::uint32_t addDirectory(
+        std::uint32_t parent, std::string_view name, const platform::EntryIdentity &identity);
     void addFile(std::uint32_t directory, const platform::FileEntry &entry);
 
     // Rows including the header; never below 2.

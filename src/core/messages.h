@@ -13,11 +13,15 @@ inline constexpr std::array<std::string_view, 5> kColumnHeaders
 
 inline constexpr std::string_view kNoFilesFound = "-- Keine Dateien gefunden --";
 inline constexpr std::string_view kLimitDateDesign = "Datum";
-inline constexpr std::string_view kCountWithSubdirectories = "/Anzahl und /Sub ist nicht kombinierbar!";
+inline constexpr std::string_view kCountWithSubdirectories
+    = "/Anzahl und /Sub ist nicht kombinierbar!";
 inline constexpr std::string_view kErrorPrefix = "Ablagekehrer: ";
 
 // "%d Dateien": the plural stands for every count, 1 included.
-inline std::string fileCount(std::size_t count) { return std::to_string(count) + " Dateien"; }
+inline std::string fileCount(std::size_t count)
+{
+    return std::to_string(count) + " Dateien";
+}
 
 // "%s KB Gesamt" with the grouped total.
 inline std::string totalKilobytes(std::string_view grouped)

@@ -24,7 +24,8 @@ LocalTime dateFromDays(long long days)
     const unsigned shiftedMonth = (5 * dayOfYear + 2) / 153;
     const unsigned month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
     LocalTime result;
-    result.year = static_cast<std::int32_t>(static_cast<long long>(yearOfEra) + era * 400 + (month <= 2));
+    result.year
+        = static_cast<std::int32_t>(static_cast<long long>(yearOfEra) + era * 400 + (month <= 2));
     result.month = static_cast<std::uint8_t>(month);
     result.day = static_cast<std::uint8_t>(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1);
     return result;

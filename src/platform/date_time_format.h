@@ -24,7 +24,18 @@ public:
 
 private:
     enum class Field : unsigned char {
-        Literal, Day, DayBlank, Month, Year, Year2, Century, Hour24, Hour12, Minute, Second, AmPm,
+        Literal,
+        Day,
+        DayBlank,
+        Month,
+        Year,
+        Year2,
+        Century,
+        Hour24,
+        Hour12,
+        Minute,
+        Second,
+        AmPm,
         Other
     };
     struct Piece

@@ -22,6 +22,9 @@ struct LocaleFormats
 LocaleFormats loadUserLocaleFormats();
 
 // The German conventions: 13.06.2017, 09:26:50, 4.882.812.
-inline LocaleFormats germanFormats() { return {}; }
+inline LocaleFormats germanFormats()
+{
+    return {};
+}
 
 } // namespace platform

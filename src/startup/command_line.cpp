@@ -1,0 +1,176 @@
+#include "startup/command_line.h"
+
+#include "core/errors.h"
+#include "core/messages.h"
+
+#include <limits>
+
+namespace startup {
+
+namespace {
+
+// Blanks, tabs and every other control character separate arguments and are trimmed from numbers.
+bool isSeparator(char c)
+{
+    return static_cast<unsigned char>(c) <= 32;
+}
+
+int hexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+std::optional<std::int32_t> parseHex(std::string_view digits)
+{
+    if (digits.empty() || digits.size() > 8)
+        return std::nullopt;
+    std::uint32_t pattern = 0;
+    for (const char c : digits) {
+        const int digit = hexDigitValue(c);
+        if (digit < 0)
+            return std::nullopt;
+        pattern = pattern << 4 | static_cast<std::uint32_t>(digit);
+    }
+    // The digits are a 32-bit pattern: "$FFFFFFFF" is -1.
+    return static_cast<std::int32_t>(pattern);
+}
+
+std::optional<std::int32_t> parseDecimal(std::string_view text)
+{
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty())
+        return std::nullopt;
+    // The magnitude may reach 2^31 only for a negative number.
+    const std::int64_t limit
+        = std::int64_t { std::numeric_limits<std::int32_t>::max() } + (negative ? 1 : 0);
+    std::int64_t magnitude = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        magnitude = magnitude * 10 + (c - '0');
+        if (magnitude > limit)
+            return std::nullopt;
+    }
+    return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+}
+
+std::string_view trimSeparators(std::string_view text)
+{
+    while (!text.empty() && isSeparator(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isSeparator(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+} // namespace
+
+std::vector<std::string> splitCommandLine(std::string_view commandLine)
+{
+    std::vector<std::string> arguments;
+    std::string current;
+    bool quoted = false;
+    for (const char c : commandLine) {
+        if (c == '"')
+            quoted = !quoted;
+        else if (quoted || !isSeparator(c))
+            current += c;
+        else if (!current.empty()) {
+            arguments.push_back(current);
+            current.clear();
+        }
+    }
+    // An argument made only of quotes is empty and yields nothing, like a pair standing alone.
+    if (!current.empty())
+        arguments.push_back(current);
+    return arguments;
+}
+
+std::string upperAscii(std::string_view text)
+{
+    std::string upper(text);
+    for (char &c : upper) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return upper;
+}
+
+std::optional<std::int32_t> parseInteger(std::string_view text)
+{
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    if (text.starts_with("0x") || text.starts_with("0X"))
+        return parseHex(text.substr(2));
+    if (text.starts_with('$') || text.starts_with('x') || text.starts_with('X'))
+        return parseHex(text.substr(1));
+    return parseDecimal(text);
+}
+
+std::int32_t convertSwitchInteger(std::string_view value)
+{
+    const std::string_view trimmed = trimSeparators(value);
+    if (const auto number = parseInteger(trimmed))
+        return *number;
+    throw core::AppError(core::messages::notAnInteger(trimmed));
+}
+
+std::int16_t clampCount(std::int32_t value)
+{
+    if (value < std::numeric_limits<std::int16_t>::min())
+        return std::numeric_limits<std::int16_t>::min();
+    if (value > std::numeric_limits<std::int16_t>::max())
+        return std::numeric_limits<std::int16_t>::max();
+    return static_cast<std::int16_t>(value);
+}
+
+void applySwitches(const std::vector<std::string> &arguments, SwitchResults &results)
+{
+    constexpr std::string_view kDays = "/TAGE:";
+    constexpr std::string_view kDirectory = "/ID:";
+    constexpr std::string_view kLog = "/PROTOKOLL:";
+    constexpr std::string_view kKeep = "/ANZAHL:";
+
+    for (const std::string &argument : arguments) {
+        const std::string upper = upperAscii(argument);
+        if (upper.starts_with(kDays))
+            results.dayCount = convertSwitchInteger(std::string_view(upper).substr(kDays.size()));
+        if (upper.starts_with(kDirectory)) {
+            const std::int32_t number
+                = convertSwitchInteger(std::string_view(upper).substr(kDirectory.size()));
+            // "/ID:-2147483648" has no index one below it; the lowest index is as far outside the
+            // list as the missing one would be.
+            results.directoryIndex
+                = number == std::numeric_limits<std::int32_t>::min() ? number : number - 1;
+        }
+        // A log path such as "/var/log/cargo.log" holds "GO" by chance; it must never start a
+        // deletion that nobody confirmed.
+        const bool isLog = upper.starts_with(kLog);
+        if (!isLog && upper.find("GO") != std::string::npos)
+            results.unattended = true;
+        if (!isLog && upper.find("SOFORT") != std::string::npos)
+            results.unattended = true;
+        // The log path keeps its letters: on Linux "/var/log/App.log" and "/VAR/LOG/APP.LOG" are
+        // different files.
+        if (isLog)
+            results.logFileName = argument.substr(kLog.size());
+        if (upper.starts_with(kKeep))
+            results.keepCount = convertSwitchInteger(std::string_view(upper).substr(kKeep.size()));
+        if (upper.starts_with("/SUB"))
+            results.includeSubdirectories = true;
+        if (upper.starts_with("/LISTE"))
+            results.listOnly = true;
+    }
+}
+
+} // namespace startup

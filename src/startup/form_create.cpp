@@ -27,7 +27,8 @@ StartupResult FormCreate(core::JobState &state, const std::vector<std::string> &
     const Settings settings = readSettings(settingsPath);
     state.Directories = settings.directories;
     const std::int32_t index = switches.directoryIndex == -1 ? 0 : switches.directoryIndex;
-    state.SelectedDirectory = index >= 0 && static_cast<std::size_t>(index) < state.Directories.size()
+    state.SelectedDirectory
+        = index >= 0 && static_cast<std::size_t>(index) < state.Directories.size()
         ? state.Directories[static_cast<std::size_t>(index)]
         : std::string();
 

@@ -5,8 +5,8 @@
 
 #include <dirent.h>
 #include <functional>
-#include <map>
 #include <gtest/gtest.h>
+#include <map>
 #include <sys/stat.h>
 #include <vector>
 
@@ -31,7 +31,8 @@ std::vector<std::string> paths(const core::JobState &state)
 {
     std::vector<std::string> result;
     for (std::size_t row = 1; row <= state.Table.fileCount(); ++row)
-        result.push_back(state.Table.cell(4, static_cast<int>(row)) + state.Table.cell(0, static_cast<int>(row)));
+        result.push_back(state.Table.cell(4, static_cast<int>(row))
+            + state.Table.cell(0, static_cast<int>(row)));
     return result;
 }
 
@@ -104,7 +105,8 @@ TEST(ListByAge, FormatsSizesDatesAndTotals)
     tree.writeSparseFile("c-huge", 5'000'000'000ULL);
     tree.writeFile(".hidden", "x");
     tree.writeFile("-- Keine Dateien gefunden --");
-    for (const char *name : { "a-1023", "b-1536", "c-huge", ".hidden", "-- Keine Dateien gefunden --" })
+    for (const char *name :
+        { "a-1023", "b-1536", "c-huge", ".hidden", "-- Keine Dateien gefunden --" })
         tree.setModified(name, 0); // 1 January 1970, 01:00 in Berlin
 
     const core::JobState state = listed(tree.path(), 30);
@@ -129,10 +131,12 @@ TEST(ListByAge, FormatsSizesDatesAndTotals)
 TEST(ListByAge, DescendsDepthFirstOnlyWhenAsked)
 {
     TempTree tree;
-    for (const char *name : { "a.log", "b.log", "sub/c.log", "sub/deeper/d.log", "sub/e.log", "f.log", "other/g.log" })
+    for (const char *name :
+        { "a.log", "b.log", "sub/c.log", "sub/deeper/d.log", "sub/e.log", "f.log", "other/g.log" })
         tree.writeFile(name);
     tree.makeSymlink(tree.path(), "sub/back-to-top");
-    for (const char *name : { "a.log", "b.log", "sub/c.log", "sub/deeper/d.log", "sub/e.log", "f.log", "other/g.log" })
+    for (const char *name :
+        { "a.log", "b.log", "sub/c.log", "sub/deeper/d.log", "sub/e.log", "f.log", "other/g.log" })
         tree.setModified(name, localEpochDaysFromToday(-10));
 
     const core::JobState flat = listed(tree.path(), 5);
@@ -175,7 +179,8 @@ TEST(ListByAge, ListsNothingWhereThereIsNothingToSearch)
     tree.setModified("file.txt", localEpochDaysFromToday(-1));
     expectEmptyListing(listed(tree.path(), 2));
     // A path without its final "/" is searched like one with it.
-    EXPECT_EQ(listed(tree.path().substr(0, tree.path().size() - 1), 1).Table.cell(4, 1), tree.path());
+    EXPECT_EQ(
+        listed(tree.path().substr(0, tree.path().size() - 1), 1).Table.cell(4, 1), tree.path());
 }
 
 TEST(Refresh, OnlyResetsTheTableWhileLoading)

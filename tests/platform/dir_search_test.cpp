@@ -40,7 +40,10 @@ private:
     std::vector<std::string> m_path;
 };
 
-std::set<std::string> asSet(const std::vector<std::string> &files) { return { files.begin(), files.end() }; }
+std::set<std::string> asSet(const std::vector<std::string> &files)
+{
+    return { files.begin(), files.end() };
+}
 
 } // namespace
 

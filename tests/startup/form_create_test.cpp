@@ -85,7 +85,8 @@ TEST(FormCreate, StopsAtAConversionErrorWithOnlySubdirectoriesTaken)
     tree.writeFile("a.ini", "[Pfade]\n1=/srv/eins\n[Optionen]\nTage=14\n");
     core::JobState state(platform::germanFormats());
     try {
-        startup::FormCreate(state, { "/SUB", "/TAGE:7", "GO", "/ANZAHL:zwei", "/ID:1" }, tree / "a.ini");
+        startup::FormCreate(
+            state, { "/SUB", "/TAGE:7", "GO", "/ANZAHL:zwei", "/ID:1" }, tree / "a.ini");
         FAIL() << "no conversion error";
     } catch (const core::AppError &error) {
         EXPECT_STREQ(error.what(), "'ZWEI' ist kein gültiger Integerwert");

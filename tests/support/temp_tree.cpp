@@ -40,7 +40,10 @@ TempTree::TempTree()
     m_path = pattern + "/";
 }
 
-TempTree::~TempTree() { removeTree(m_path.substr(0, m_path.size() - 1)); }
+TempTree::~TempTree()
+{
+    removeTree(m_path.substr(0, m_path.size() - 1));
+}
 
 void TempTree::makeDirectory(std::string_view relative) const
 {
@@ -111,8 +114,8 @@ std::time_t localEpochDaysFromToday(int days, int hour, int minute, int second)
     const std::time_t now = std::time(nullptr);
     std::tm today {};
     localtime_r(&now, &today);
-    return localEpoch(today.tm_year + 1900, today.tm_mon + 1, today.tm_mday + days, hour, minute,
-        second);
+    return localEpoch(
+        today.tm_year + 1900, today.tm_mon + 1, today.tm_mday + days, hour, minute, second);
 }
 
 } // namespace testing_support

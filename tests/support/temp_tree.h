@@ -19,7 +19,10 @@ public:
 
     // The directory's path, ending in "/".
     const std::string &path() const { return m_path; }
-    std::string operator/(std::string_view relative) const { return m_path + std::string(relative); }
+    std::string operator/(std::string_view relative) const
+    {
+        return m_path + std::string(relative);
+    }
 
     // Creates the directory and any missing parents.
     void makeDirectory(std::string_view relative) const;

@@ -9,18 +9,18 @@ namespace platform {
 
 namespace {
 
-void appendTwoDigits(std::string& out, unsigned value, char pad = '0')
+void appendTwoDigits(std::string &out, unsigned value, char pad = '0')
 {
     out.push_back(value >= 10 ? static_cast<char>('0' + value / 10 % 10) : pad);
     out.push_back(static_cast<char>('0' + value % 10));
 }
 
-void appendNumber(std::string& out, long long value)
+void appendNumber(std::string &out, long long value)
 {
     out += std::to_string(value);
 }
 
-std::tm toParts(const LocalTime& time)
+std::tm toParts(const LocalTime &time)
 {
     std::tm parts {};
     parts.tm_year = time.year - 1900;
@@ -38,14 +38,14 @@ std::tm toParts(const LocalTime& time)
 
 } // namespace
 
-DateTimeFormat::DateTimeFormat(const std::string& pattern, const LocaleFormats& locale)
+DateTimeFormat::DateTimeFormat(const std::string &pattern, const LocaleFormats &locale)
     : m_am(locale.amText)
     , m_pm(locale.pmText)
 {
     compile(pattern, locale, 0);
 }
 
-void DateTimeFormat::compile(const std::string& pattern, const LocaleFormats& locale, int depth)
+void DateTimeFormat::compile(const std::string &pattern, const LocaleFormats &locale, int depth)
 {
     auto literal = [this](std::string_view text) {
         if (m_pieces.empty() || m_pieces.back().field != Field::Literal)
@@ -136,9 +136,9 @@ void DateTimeFormat::compile(const std::string& pattern, const LocaleFormats& lo
     }
 }
 
-void DateTimeFormat::append(std::string& out, const LocalTime& time) const
+void DateTimeFormat::append(std::string &out, const LocalTime &time) const
 {
-    for (const Piece& piece : m_pieces) {
+    for (const Piece &piece : m_pieces) {
         switch (piece.field) {
         case Field::Literal:
             out += piece.text;
@@ -188,7 +188,7 @@ void DateTimeFormat::append(std::string& out, const LocalTime& time) const
     }
 }
 
-std::string DateTimeFormat::format(const LocalTime& time) const
+std::string DateTimeFormat::format(const LocalTime &time) const
 {
     std::string out;
     append(out, time);

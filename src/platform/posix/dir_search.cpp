@@ -20,7 +20,7 @@ constexpr std::size_t kOpenLevels = 48;
 
 constexpr int kDirectoryFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY;
 
-EntryIdentity identityOf(const struct stat& info)
+EntryIdentity identityOf(const struct stat &info)
 {
     return { static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
         static_cast<std::int64_t>(info.st_mtim.tv_sec),
@@ -29,7 +29,7 @@ EntryIdentity identityOf(const struct stat& info)
 
 struct Frame
 {
-    DIR* stream = nullptr; // owns the descriptor while the entries are streamed
+    DIR *stream = nullptr; // owns the descriptor while the entries are streamed
     int fd = -1; // the open directory; -1 while it is closed for a deep descent
     std::string buffered; // remaining entries once the stream is closed: type byte, name, NUL
     std::size_t bufferedPosition = 0;
@@ -48,10 +48,10 @@ struct Frame
 };
 
 // The next entry of `frame`, or false when it has none left.
-bool nextEntry(Frame& frame, std::string_view& name, unsigned char& type)
+bool nextEntry(Frame &frame, std::string_view &name, unsigned char &type)
 {
     if (frame.stream) {
-        while (const dirent* entry = readdir(frame.stream)) {
+        while (const dirent *entry = readdir(frame.stream)) {
             name = entry->d_name;
             type = entry->d_type;
             if (name != "." && name != "..")
@@ -62,14 +62,14 @@ bool nextEntry(Frame& frame, std::string_view& name, unsigned char& type)
     if (frame.bufferedPosition >= frame.buffered.size())
         return false;
     type = static_cast<unsigned char>(frame.buffered[frame.bufferedPosition]);
-    const char* start = frame.buffered.data() + frame.bufferedPosition + 1;
+    const char *start = frame.buffered.data() + frame.bufferedPosition + 1;
     name = std::string_view(start, std::strlen(start));
     frame.bufferedPosition += name.size() + 2;
     return true;
 }
 
 // Reads the rest of the stream into memory and gives up the stream's descriptor.
-void drainAndClose(Frame& frame)
+void drainAndClose(Frame &frame)
 {
     std::string_view name;
     unsigned char type = DT_UNKNOWN;
@@ -87,18 +87,18 @@ void drainAndClose(Frame& frame)
 class Search
 {
 public:
-    Search(bool descend, TreeVisitor& visitor)
+    Search(bool descend, TreeVisitor &visitor)
         : m_descend(descend)
         , m_visitor(visitor)
     {
     }
     ~Search()
     {
-        for (Frame& frame : m_stack)
+        for (Frame &frame : m_stack)
             frame.close();
     }
 
-    bool run(const std::string& directory)
+    bool run(const std::string &directory)
     {
         if (directory.empty())
             return false;
@@ -138,7 +138,7 @@ private:
 
     void step()
     {
-        Frame& frame = m_stack.back();
+        Frame &frame = m_stack.back();
         std::string_view name;
         unsigned char type = DT_UNKNOWN;
         if (frame.fd < 0 || !nextEntry(frame, name, type)) {
@@ -148,10 +148,10 @@ private:
         visitEntry(frame, name, type);
     }
 
-    void visitEntry(Frame& frame, std::string_view name, unsigned char type)
+    void visitEntry(Frame &frame, std::string_view name, unsigned char type)
     {
         // The name must be NUL-terminated for the system calls; both sources guarantee it.
-        const char* cName = name.data();
+        const char *cName = name.data();
         struct stat info;
         if (type == DT_DIR) {
             if (m_descend)
@@ -179,7 +179,7 @@ private:
         m_visitor.file(entry);
     }
 
-    void descendInto(Frame& frame, const char* name)
+    void descendInto(Frame &frame, const char *name)
     {
         const int fd = openat(frame.fd, name, kDirectoryFlags | O_NOFOLLOW);
         if (fd < 0)
@@ -194,9 +194,9 @@ private:
 
     void pop()
     {
-        Frame& frame = m_stack.back();
+        Frame &frame = m_stack.back();
         if (frame.fd >= 0 && m_stack.size() >= 2) {
-            Frame& parent = m_stack[m_stack.size() - 2];
+            Frame &parent = m_stack[m_stack.size() - 2];
             if (parent.fd < 0)
                 reopenParent(frame.fd, parent);
         }
@@ -208,7 +208,7 @@ private:
     // Finds a parent closed for a deep descent again through "..". Should the directory have
     // been moved meanwhile, ".." is another one: then the parent's remaining entries are dropped
     // rather than searched in the wrong place.
-    static void reopenParent(int childFd, Frame& parent)
+    static void reopenParent(int childFd, Frame &parent)
     {
         const int fd = openat(childFd, "..", kDirectoryFlags | O_NOFOLLOW);
         if (fd < 0)
@@ -223,13 +223,13 @@ private:
     }
 
     bool m_descend;
-    TreeVisitor& m_visitor;
+    TreeVisitor &m_visitor;
     std::vector<Frame> m_stack;
 };
 
 } // namespace
 
-bool searchTree(const std::string& directory, bool descend, TreeVisitor& visitor)
+bool searchTree(const std::string &directory, bool descend, TreeVisitor &visitor)
 {
     return Search(descend, visitor).run(directory);
 }

@@ -33,7 +33,10 @@ std::tm localParts(std::time_t seconds)
 
 } // namespace
 
-LocalTime currentLocalTime() { return fromParts(localParts(std::time(nullptr))); }
+LocalTime currentLocalTime()
+{
+    return fromParts(localParts(std::time(nullptr)));
+}
 
 std::int64_t currentEpochSeconds()
 {

@@ -46,7 +46,8 @@ LocaleFormats loadUserLocaleFormats()
     }
     if (!isNeutral(LC_NUMERIC)) {
         const lconv *numeric = std::localeconv();
-        formats.thousandsSeparator = numeric && numeric->thousands_sep ? numeric->thousands_sep : "";
+        formats.thousandsSeparator
+            = numeric && numeric->thousands_sep ? numeric->thousands_sep : "";
     }
     return formats;
 }
