@@ -64,6 +64,23 @@ std::optional<std::int32_t> parseDecimal(std::string_view text)
     return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
+constexpr std::string_view kLogSwitch = "/PROTOKOLL:";
+
+// "GO" or "SOFORT" anywhere in the upper-cased argument. A log path such as "/var/log/cargo.log"
+// holds "GO" by chance; it must never start a deletion that nobody confirmed.
+bool asksForUnattendedRun(std::string_view upper)
+{
+    if (upper.starts_with(kLogSwitch))
+        return false;
+    return upper.find("GO") != std::string_view::npos
+        || upper.find("SOFORT") != std::string_view::npos;
+}
+
+bool asksForListOnly(std::string_view upper)
+{
+    return upper.starts_with("/LISTE");
+}
+
 std::string_view trimSeparators(std::string_view text)
 {
     while (!text.empty() && isSeparator(text.front()))
@@ -138,7 +155,6 @@ void applySwitches(const std::vector<std::string> &arguments, SwitchResults &res
 {
     constexpr std::string_view kDays = "/TAGE:";
     constexpr std::string_view kDirectory = "/ID:";
-    constexpr std::string_view kLog = "/PROTOKOLL:";
     constexpr std::string_view kKeep = "/ANZAHL:";
 
     for (const std::string &argument : arguments) {
@@ -153,24 +169,31 @@ void applySwitches(const std::vector<std::string> &arguments, SwitchResults &res
             results.directoryIndex
                 = number == std::numeric_limits<std::int32_t>::min() ? number : number - 1;
         }
-        // A log path such as "/var/log/cargo.log" holds "GO" by chance; it must never start a
-        // deletion that nobody confirmed.
-        const bool isLog = upper.starts_with(kLog);
-        if (!isLog && upper.find("GO") != std::string::npos)
-            results.unattended = true;
-        if (!isLog && upper.find("SOFORT") != std::string::npos)
+        const bool isLog = upper.starts_with(kLogSwitch);
+        if (asksForUnattendedRun(upper))
             results.unattended = true;
         // The log path keeps its letters: on Linux "/var/log/App.log" and "/VAR/LOG/APP.LOG" are
         // different files.
         if (isLog)
-            results.logFileName = argument.substr(kLog.size());
+            results.logFileName = argument.substr(kLogSwitch.size());
         if (upper.starts_with(kKeep))
             results.keepCount = convertSwitchInteger(std::string_view(upper).substr(kKeep.size()));
         if (upper.starts_with("/SUB"))
             results.includeSubdirectories = true;
-        if (upper.starts_with("/LISTE"))
+        if (asksForListOnly(upper))
             results.listOnly = true;
     }
+}
+
+Requests scanRequests(const std::vector<std::string> &arguments)
+{
+    Requests requests;
+    for (const std::string &argument : arguments) {
+        const std::string upper = upperAscii(argument);
+        requests.unattended = requests.unattended || asksForUnattendedRun(upper);
+        requests.listOnly = requests.listOnly || asksForListOnly(upper);
+    }
+    return requests;
 }
 
 } // namespace startup

@@ -48,4 +48,15 @@ struct SwitchResults
 // so after a conversion error (thrown as core::AppError) it holds what was read before it.
 void applySwitches(const std::vector<std::string> &arguments, SwitchResults &results);
 
+// What the arguments ask of the program as a whole, read without converting any value, so that it
+// is known even when a switch value is not a number: the caller chooses between the window and the
+// printed listing before start-up runs, and after a failed start-up still knows whether an
+// unattended run was asked for.
+struct Requests
+{
+    bool unattended = false; // "GO" or "SOFORT"
+    bool listOnly = false; // "/LISTE"
+};
+Requests scanRequests(const std::vector<std::string> &arguments);
+
 } // namespace startup

@@ -97,3 +97,14 @@ TEST(Switches, BadValueThrowsAndKeepsWhatWasReadBefore)
     SwitchResults empty;
     EXPECT_EQ(errorOf({ "/TAGE:" }, empty), "'' ist kein gültiger Integerwert");
 }
+
+TEST(Switches, RequestsAreFoundPastValuesThatAreNoNumbers)
+{
+    const startup::Requests both = startup::scanRequests({ "/TAGE:abc", "/liste", "sofort" });
+    EXPECT_TRUE(both.unattended);
+    EXPECT_TRUE(both.listOnly);
+    const startup::Requests none
+        = startup::scanRequests({ "/PROTOKOLL:/var/log/cargo.log", "/LIST", "/ID:x" });
+    EXPECT_FALSE(none.unattended);
+    EXPECT_FALSE(none.listOnly);
+}
