@@ -1,0 +1,41 @@
+#pragma once
+
+#include "core/listing_table.h"
+
+#include <QAbstractTableModel>
+
+namespace window {
+
+// Shows the core's listing table in the grid: the table's row 0 is the header, its data rows are
+// the model's rows. It stores no text of its own and formats a cell only when the view asks for
+// it, so a listing of a million files opens at once.
+class ListingModel final : public QAbstractTableModel
+{
+public:
+    explicit ListingModel(const core::ListingTable &table, QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+    // Brackets every change of the table: the views forget what they knew of it while it lasts,
+    // and see the new table when it ends, also when the change ends with an error.
+    class Change
+    {
+    public:
+        explicit Change(ListingModel &model);
+        ~Change();
+        Change(const Change &) = delete;
+        Change &operator=(const Change &) = delete;
+
+    private:
+        ListingModel &m_model;
+    };
+
+private:
+    const core::ListingTable &m_table;
+};
+
+} // namespace window

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "core/job_state.h"
+#include "startup/form_create.h"
+
+#include <QWidget>
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QStatusBar;
+class QTableView;
+class QToolButton;
+
+namespace window {
+
+class Dialogs;
+class ListingModel;
+class UpDown;
+
+// The main window. It shows the JobState and the listing in its controls and turns each user
+// action into a refresh or, after a confirmation, a deletion run; every listing and every
+// deletion is the core's work. The controls and handlers bear the names of the design, so each
+// handler reads as the control and the event it serves.
+class TFmain final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    TFmain(Dialogs &dialogs, const platform::LocaleFormats &formats, QWidget *parent = nullptr);
+    ~TFmain() override;
+
+    // Start-up: fills the JobState from the command line and the settings file and shows it in the
+    // controls, which then fire their events while nothing is listed yet. An error ends start-up,
+    // is shown in the error box, and leaves the controls with what start-up had set (the design
+    // values when a switch is no number); nothing is returned then. The notice for count mode with
+    // subdirectories is shown here, and the unattended run is then not asked for.
+    std::optional<startup::StartupResult> FormCreate(
+        const std::vector<std::string> &arguments, const std::string &settingsPath);
+
+    // The unattended run, before the window is first shown: lists with the counts exactly as
+    // start-up set them and deletes every listed file. Returns false after an error, which is
+    // shown in the error box; the window is then the user's.
+    bool runUnattended();
+
+    const core::JobState &state() const { return m_state; }
+    // The text of a panel of the status bar, 0 to 3.
+    QString statusText(int panel) const;
+
+    // The handlers, called by the events named beside them. They may throw core::AppError; the
+    // events reach them through a guard that shows the error box.
+    void FormShow(); // the window being shown
+    void dirChange(); // the refresh: a choice in `dir`, `SpeedButton2`, a radio button checked
+    void SpeedButton1Click();
+    void loeschenClick();
+    void DateienChanging(); // before a step of `Tage` or `Dateien`
+    void TageClick(); // after a step of `Tage` that changed its value
+    void DateienClick(); // after a step of `Dateien` that changed its value
+
+    // The controls, by their design names.
+    QWidget *Panel1;
+    QLabel *Label1;
+    QComboBox *dir;
+    QToolButton *SpeedButton1;
+    QCheckBox *subdir;
+    QPushButton *loeschen;
+    QRadioButton *deltage;
+    QLineEdit *Edit1;
+    UpDown *Tage;
+    QLabel *Datum;
+    QRadioButton *delDateien;
+    QLineEdit *Edit2;
+    UpDown *Dateien;
+    QToolButton *SpeedButton2;
+    QTableView *liste;
+    QStatusBar *status;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void layOut();
+    void connectEvents();
+    void takeControls();
+    void showResults();
+    void showStartupState();
+    void addDirectoryEntry(const std::string &path);
+    void showError(const std::string &message);
+    // Runs a handler as an event calls it: an error it raises ends it and is shown in the error
+    // box, and the window goes on with the state the handler left. False after an error.
+    template <typename Handler> bool guarded(Handler &&handler);
+
+    Dialogs &m_dialogs;
+    core::JobState m_state;
+    ListingModel *m_model;
+    std::array<QLabel *, 4> m_panels {};
+};
+
+} // namespace window
