@@ -1,10 +1,12 @@
 # The two commands of the README: `make run` and `make test`. Both install what is missing first.
 BUILD_DIR ?= build
 GENERATOR ?= Ninja
-# Debian packages the build and the tests need.
-PACKAGES := cmake ninja-build g++ make libgtest-dev tzdata
+# Debian packages the build and the tests need: the window is Qt 6 Widgets, its images SVG, and
+# its font metrically close to the design's.
+PACKAGES := cmake ninja-build g++ make libgtest-dev tzdata qt6-base-dev qt6-svg-dev \
+	fonts-liberation2
 
-.PHONY: all deps configure build test run bench clean
+.PHONY: all deps configure build test run bench screenshot clean
 
 all: build
 
@@ -26,6 +28,10 @@ run: build
 
 bench: build
 	bench/run $(BUILD_DIR)
+
+# docs/screenshot.png: the window on the demo folder, on a virtual display.
+screenshot: build
+	scripts/screenshot $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR)
