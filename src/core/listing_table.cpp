@@ -3,40 +3,7 @@
 #include "core/messages.h"
 #include "core/number_format.h"
 
-#include <cstring>
-
 namespace core {
-
-std::uint64_t ListingTable::NameStore::add(std::string_view name)
-{
-    const std::size_t needed = name.size() + 1;
-    if (m_used + needed > kBlockSize) {
-        m_blocks.push_back(std::make_unique<char[]>(needed > kBlockSize ? needed : kBlockSize));
-        m_used = 0;
-    }
-    char *target = m_blocks.back().get() + m_used;
-    std::memcpy(target, name.data(), name.size());
-    target[name.size()] = '\0';
-    const std::uint64_t offset = (m_blocks.size() - 1) * kBlockSize + m_used;
-    m_used += needed;
-    return offset;
-}
-
-const char *ListingTable::NameStore::cString(std::uint64_t offset) const
-{
-    return m_blocks[offset / kBlockSize].get() + offset % kBlockSize;
-}
-
-std::string_view ListingTable::NameStore::get(std::uint64_t offset, std::uint32_t length) const
-{
-    return { cString(offset), length };
-}
-
-void ListingTable::NameStore::clear()
-{
-    m_blocks.clear();
-    m_used = kBlockSize;
-}
 
 ListingTable::ListingTable(const platform::LocaleFormats &formats)
     : m_dateFormat(formats.shortDate, formats)

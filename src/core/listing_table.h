@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/name_store.h"
 #include "platform/date_time_format.h"
 #include "platform/dir_search.h"
 #include "platform/locale_formats.h"
@@ -7,7 +8,6 @@
 #include <array>
 #include <cstdint>
 #include <deque>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,21 +76,6 @@ private:
         std::uint64_t sizeBytes;
         platform::LocalTime modified;
         platform::EntryIdentity identity;
-    };
-
-    // Name bytes, each followed by a NUL, packed into large blocks that never move.
-    class NameStore
-    {
-    public:
-        std::uint64_t add(std::string_view name);
-        std::string_view get(std::uint64_t offset, std::uint32_t length) const;
-        const char *cString(std::uint64_t offset) const;
-        void clear();
-
-    private:
-        static constexpr std::size_t kBlockSize = 256 * 1024;
-        std::vector<std::unique_ptr<char[]>> m_blocks;
-        std::size_t m_used = kBlockSize;
     };
 
     const Row *dataRow(int row) const;
