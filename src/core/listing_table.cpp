@@ -2,6 +2,7 @@
 
 #include "core/messages.h"
 #include "core/number_format.h"
+#include "core/sort_key.h"
 
 namespace core {
 
@@ -26,6 +27,7 @@ void ListingTable::reset()
     m_directories.clear();
     m_directories.shrink_to_fit();
     m_emptyListing = false;
+    m_style = CellStyle::Age;
     m_cachedDirectory = kNoParent;
     m_cachedPath.clear();
 }
@@ -107,14 +109,22 @@ void ListingTable::appendCell(std::string &out, int column, int row) const
         out += m_names.get(data->nameOffset, data->nameLength);
         break;
     case 1:
-        appendGrouped(out, data->sizeBytes / 1024, m_thousandsSeparator);
-        out += " kb";
+        if (m_style == CellStyle::Age) {
+            appendGrouped(out, data->sizeBytes / 1024, m_thousandsSeparator);
+            out += " kb";
+        }
         break;
     case 2:
-        m_dateFormat.append(out, data->modified);
+        if (m_style == CellStyle::Age)
+            m_dateFormat.append(out, data->modified);
+        else
+            appendKeyDate(out, data->modified);
         break;
     case 3:
-        m_timeFormat.append(out, data->modified);
+        if (m_style == CellStyle::Age)
+            m_timeFormat.append(out, data->modified);
+        else
+            appendKeyTime(out, data->modified);
         break;
     case 4:
         appendDirectoryPath(out, data->directory);

@@ -34,12 +34,17 @@ public:
         platform::EntryIdentity identity;
     };
 
+    // How the size, date and time cells of the rows read: age mode shows the size and the
+    // locale's date and time; count mode no size and the fixed "yyyymmdd" and "hhmmss".
+    enum class CellStyle { Age, Count };
+
     explicit ListingTable(const platform::LocaleFormats &formats);
 
     void setHeader(const std::array<std::string_view, kColumns> &header);
 
-    // Back to the header and one empty data row.
+    // Back to the header and one empty data row, in age style.
     void reset();
+    void setCellStyle(CellStyle style) { m_style = style; }
     // The empty listing: one data row holding the placeholder text. Its cells read as the grid
     // shows them, but it is known by this flag, never by its text, so a file of that name is
     // still a file.
@@ -86,6 +91,7 @@ private:
     NameStore m_names;
     std::vector<Directory> m_directories;
     bool m_emptyListing = false;
+    CellStyle m_style = CellStyle::Age;
 
     platform::DateTimeFormat m_dateFormat;
     platform::DateTimeFormat m_timeFormat;
