@@ -80,3 +80,31 @@ TEST(Headless, ReportsErrorsOnOneLineWithExitCodeOne)
     EXPECT_EQ(notice.out, "");
     EXPECT_EQ(notice.err, "Ablagekehrer: /Anzahl und /Sub ist nicht kombinierbar!\n");
 }
+
+TEST(Headless, PrintsTheCountListingWithFixedDatesAndNoTotal)
+{
+    TempTree tree;
+    const char *files[] = { "new.tar", "older.tar", "oldest.tar", "newest.tar" };
+    const int days[] = { 3, 2, 1, 4 };
+    for (int i = 0; i < 4; ++i) {
+        tree.writeFile(std::string("data/") + files[i], std::string(4096, 'x'));
+        tree.setModified(std::string("data/") + files[i], localEpoch(2017, 2, days[i], 9, 5, 7));
+    }
+    tree.writeFile("data/sub/ancient.tar");
+    tree.setModified("data/sub/ancient.tar", localEpoch(2001, 1, 1));
+    tree.writeFile("a.ini", "[Pfade]\n1=" + (tree / "data") + "\n");
+
+    const HeadlessRun listing = run({ "/anzahl:2", "/LISTE" }, tree / "a.ini");
+    EXPECT_EQ(listing.exitCode, 0);
+    EXPECT_EQ(listing.err, "");
+    const std::string dir = tree / "data/";
+    EXPECT_EQ(listing.out,
+        "Dateiname\tGröße\tDatum\tUhrzeit\tVerzeichnis\n"
+        "oldest.tar\t\t20170201\t090506\t"
+            + dir + "\nolder.tar\t\t20170202\t090506\t" + dir + "\n2 Dateien\t\n");
+
+    const HeadlessRun nothing = run({ "/ANZAHL:4", "/LISTE" }, tree / "a.ini");
+    EXPECT_EQ(nothing.out,
+        "Dateiname\tGröße\tDatum\tUhrzeit\tVerzeichnis\n-- Keine Dateien gefunden --\t\t\t\t\n"
+        "0 Dateien\t\n");
+}
