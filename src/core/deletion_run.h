@@ -1,6 +1,10 @@
 #pragma once
 
 #include "core/job_state.h"
+#include "platform/local_time.h"
+#include "platform/locale_formats.h"
+
+#include <string>
 
 namespace core {
 
@@ -12,5 +16,9 @@ namespace core {
 // first lines cannot be written. A log failure ends the run with core::AppError, the log closed.
 // The table is left as it was.
 void DeleteListed(const JobState &state);
+
+// The moment a log line is written, as the line begins: the date, a blank and the time; at
+// exactly midnight the date alone.
+std::string logTimestamp(const platform::LocalTime &moment, const platform::LocaleFormats &formats);
 
 } // namespace core

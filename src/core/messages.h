@@ -30,6 +30,12 @@ inline std::string totalKilobytes(std::string_view grouped)
     return std::string(grouped) + " KB Gesamt";
 }
 
+// The start line of a deletion run in the log.
+inline std::string deletionStart(std::size_t count)
+{
+    return "Start der Dateilöschung von " + std::to_string(count) + " Dateien";
+}
+
 // "'%s' ist kein gültiger Integerwert".
 inline std::string notAnInteger(std::string_view text)
 {

@@ -28,6 +28,9 @@ std::int64_t currentEpochSeconds();
 // The epoch second at which the next local calendar day begins (the coming midnight).
 std::int64_t nextLocalMidnight();
 
+// `secondsSinceEpoch` in local time, to the second.
+LocalTime localTimeOf(std::int64_t secondsSinceEpoch);
+
 // `secondsSinceEpoch` in local time, with the zone's rules for that instant (summer time of a
 // winter file is not applied), and the seconds truncated to an even number.
 LocalTime localTwoSecondTime(std::int64_t secondsSinceEpoch);

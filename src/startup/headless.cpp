@@ -5,6 +5,7 @@
 #include "core/selection.h"
 #include "startup/form_create.h"
 #include "startup/listing_output.h"
+#include "startup/unattended.h"
 
 #include <cerrno>
 #include <new>
@@ -32,7 +33,11 @@ int runHeadless(const std::vector<std::string> &arguments, const std::string &se
         const StartupResult startup = FormCreate(state, arguments, settingsPath);
         if (startup.countWithSubdirectoriesNotice)
             return report(err, std::string(core::messages::kCountWithSubdirectories));
-        // Nothing is deleted yet: every start lists.
+        if (startup.unattendedRequested && !startup.listOnly) {
+            // Under cron every printed line becomes a mail: a run that went well says nothing.
+            runUnattended(state);
+            return 0;
+        }
         state.Loading = false;
         core::Refresh(state);
         if (!writeListing(state, out))

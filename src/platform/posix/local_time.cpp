@@ -54,9 +54,14 @@ std::int64_t nextLocalMidnight()
     return std::mktime(&parts);
 }
 
+LocalTime localTimeOf(std::int64_t secondsSinceEpoch)
+{
+    return fromParts(localParts(static_cast<std::time_t>(secondsSinceEpoch)));
+}
+
 LocalTime localTwoSecondTime(std::int64_t secondsSinceEpoch)
 {
-    LocalTime result = fromParts(localParts(static_cast<std::time_t>(secondsSinceEpoch)));
+    LocalTime result = localTimeOf(secondsSinceEpoch);
     result.second = static_cast<std::uint8_t>(result.second & ~1u);
     return result;
 }
