@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <regex>
 
 using testing_support::localEpoch;
 using testing_support::TempTree;
@@ -177,4 +178,32 @@ TEST(Unattended, WithoutAFolderDeletesNothingAnywhere)
     EXPECT_EQ(beyond.exitCode, 0);
     EXPECT_EQ(none.exitCode, 0);
     EXPECT_TRUE(tree.exists("cwd/old.log"));
+}
+
+TEST(Unattended, CountModeDeletesAllButTheNewestAndLogsThemOldestFirst)
+{
+    TempTree tree;
+    // The older a file, the later its name: neither the names nor the creation give the order.
+    const char *newestFirst[] = { "a.tar", "b.tar", "c.tar", "d.tar", "e.tar" };
+    for (int i = 0; i < 5; ++i) {
+        tree.writeFile(std::string("data/") + newestFirst[i]);
+        tree.setModified(std::string("data/") + newestFirst[i], localEpoch(2017, 2, 10 - i, 9));
+    }
+    tree.writeFile("data/sub/ancient.tar");
+    tree.setModified("data/sub/ancient.tar", 0);
+    tree.writeFile("a.ini",
+        "[Pfade]\n1=" + (tree / "data") + "\n[Optionen]\nProtokoll=" + (tree / "run.log") + "\n");
+
+    const HeadlessRun go = run({ "/ANZAHL:3", "GO" }, tree / "a.ini");
+    EXPECT_EQ(go.exitCode, 0);
+    EXPECT_EQ(go.out + go.err, "");
+    for (const char *kept : { "data/a.tar", "data/b.tar", "data/c.tar", "data/sub/ancient.tar" })
+        EXPECT_TRUE(tree.exists(kept)) << kept;
+    EXPECT_FALSE(tree.exists("data/d.tar"));
+    EXPECT_FALSE(tree.exists("data/e.tar"));
+    // The log's time stamps keep the locale's date and time formats after a count listing.
+    static const std::regex stamp(R"(\r\n\d\d\.\d\d\.\d{4}( \d\d:\d\d:\d\d)? )");
+    EXPECT_EQ(std::regex_replace(tree.readFile("run.log"), stamp, "\r\nSTAMP "),
+        "\r\nStart der Dateilöschung von 2 Dateien\r\nSTAMP " + (tree / "data/e.tar") + "\r\nSTAMP "
+            + (tree / "data/d.tar") + "\r\n");
 }
