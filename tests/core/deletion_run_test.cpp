@@ -10,6 +10,7 @@
 #include <regex>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using testing_support::localEpochDaysFromToday;
@@ -129,6 +130,7 @@ TEST(DeleteListed, DeletesNothingWhenTheLogCannotBeStarted)
     TempTree tree;
     writeOld(tree, { "data/a.log" });
     tree.makeDirectory("a-directory.log");
+    mkfifo((tree / "a-pipe").c_str(), 0600);
     const int held = open((tree / "held.log").c_str(), O_WRONLY | O_CREAT, 0600);
     ASSERT_EQ(flock(held, LOCK_EX), 0);
     struct Case
@@ -142,6 +144,7 @@ TEST(DeleteListed, DeletesNothingWhenTheLogCannotBeStarted)
         { "/dev/full", "Zu wenig Speicherplatz" },
         { tree / "held.log", "E/A-Fehler 32" },
         { tree / std::string(4100, 'x'), "Ungültiger Dateiname" },
+        { tree / "a-pipe", "E/A-Fehler 6" },
     };
     for (const Case &c : cases) {
         EXPECT_EQ(deleteAndReport(listedOld(tree / "data", c.log)), c.message)
