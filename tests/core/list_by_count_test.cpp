@@ -111,8 +111,9 @@ TEST(ListByCount, ListsAllButTheNewestOldestFirst)
     const core::JobState noSlash = countListed(dir.substr(0, dir.size() - 1), 11);
     EXPECT_EQ(names(noSlash), (std::vector<std::string> { "late-evening.bak" }));
     EXPECT_EQ(noSlash.Table.cell(4, 1), dir);
-    // Keeping none lists every file.
+    // Keeping none lists every file, and a count below zero never lists more than there are.
     EXPECT_EQ(countListed(dir, 0).Table.fileCount(), 12u);
+    EXPECT_EQ(countListed(dir, -5).Table.fileCount(), 12u);
 }
 
 TEST(ListByCount, ListsNothingWhenNoMoreFilesThanKept)
