@@ -75,24 +75,17 @@ private:
 
 std::int32_t ListByAge(JobState &state, std::string directory)
 {
-    state.DeleteEnabled = false;
-    if (!directory.empty() && directory.back() != '/')
-        directory.push_back('/');
-
+    directory = openListing(state, std::move(directory));
+    state.Table.setCellStyle(ListingTable::CellStyle::Age);
     AgeSelection selection(state, directory);
     state.LimitDateText = platform::DateTimeFormat(state.Formats.shortDate, state.Formats)
                               .format(selection.limit());
     platform::searchTree(directory, state.IncludeSubdirectories, selection);
 
-    ListingTable &table = state.Table;
-    state.StatusFiles = messages::fileCount(table.fileCount());
-    state.StatusTotal = messages::totalKilobytes(
-        formatGrouped(static_cast<std::uint64_t>(state.TotalKB), state.Formats.thousandsSeparator));
-    if (table.fileCount() == 0)
-        table.setEmptyListing();
-    else
-        state.DeleteEnabled = true;
-    state.NextRow = static_cast<std::int32_t>(table.fileCount()) + 2;
+    closeListing(state,
+        messages::totalKilobytes(formatGrouped(
+            static_cast<std::uint64_t>(state.TotalKB), state.Formats.thousandsSeparator)));
+    state.NextRow = static_cast<std::int32_t>(state.Table.fileCount()) + 2;
     return state.NextRow;
 }
 

@@ -1,16 +1,58 @@
-#include "core/messages.h"
 #include "core/selection.h"
+#include "core/sort_buffer.h"
+#include "platform/dir_search.h"
+
+#include <algorithm>
 
 namespace core {
 
+namespace {
+
+// Puts every file of the searched directory into the sort buffer.
+class CountGathering : public platform::TreeVisitor
+{
+public:
+    explicit CountGathering(SortBuffer &buffer)
+        : m_buffer(buffer)
+    {
+    }
+
+    const platform::EntryIdentity &directoryIdentity() const { return m_identity; }
+
+    // The search does not descend, so the only directory is the searched one.
+    void enterDirectory(std::string_view, const platform::EntryIdentity &identity) override
+    {
+        m_identity = identity;
+    }
+    void leaveDirectory() override { }
+    void file(const platform::FileEntry &entry) override { m_buffer.add(entry); }
+
+private:
+    SortBuffer &m_buffer;
+    platform::EntryIdentity m_identity;
+};
+
+} // namespace
+
 void ListByCount(JobState &state, std::string directory)
 {
-    // Counting the newest files comes later; until then this mode lists nothing.
-    (void)directory;
-    state.DeleteEnabled = false;
-    state.StatusFiles = messages::fileCount(0);
-    state.StatusTotal.clear();
-    state.Table.setEmptyListing();
+    SortBuffer buffer;
+    directory = openListing(state, std::move(directory));
+    ListingTable &table = state.Table;
+    table.setCellStyle(ListingTable::CellStyle::Count);
+
+    CountGathering gathering(buffer);
+    platform::searchTree(directory, false, gathering);
+
+    // A count below one keeps nothing; it can never list more files than there are.
+    const std::size_t keep = static_cast<std::size_t>(std::max<int>(state.KeepCount, 0));
+    if (buffer.size() > keep) {
+        const std::uint32_t listed
+            = table.addDirectory(ListingTable::kNoParent, directory, gathering.directoryIdentity());
+        for (std::size_t position = 0; position < buffer.size() - keep; ++position)
+            table.addFile(listed, buffer.at(position));
+    }
+    closeListing(state, {});
 }
 
 } // namespace core

@@ -2,41 +2,9 @@
 
 #include "core/messages.h"
 #include "core/number_format.h"
-
-#include <cstring>
+#include "core/sort_key.h"
 
 namespace core {
-
-std::uint64_t ListingTable::NameStore::add(std::string_view name)
-{
-    const std::size_t needed = name.size() + 1;
-    if (m_used + needed > kBlockSize) {
-        m_blocks.push_back(std::make_unique<char[]>(needed > kBlockSize ? needed : kBlockSize));
-        m_used = 0;
-    }
-    char *target = m_blocks.back().get() + m_used;
-    std::memcpy(target, name.data(), name.size());
-    target[name.size()] = '\0';
-    const std::uint64_t offset = (m_blocks.size() - 1) * kBlockSize + m_used;
-    m_used += needed;
-    return offset;
-}
-
-const char *ListingTable::NameStore::cString(std::uint64_t offset) const
-{
-    return m_blocks[offset / kBlockSize].get() + offset % kBlockSize;
-}
-
-std::string_view ListingTable::NameStore::get(std::uint64_t offset, std::uint32_t length) const
-{
-    return { cString(offset), length };
-}
-
-void ListingTable::NameStore::clear()
-{
-    m_blocks.clear();
-    m_used = kBlockSize;
-}
 
 ListingTable::ListingTable(const platform::LocaleFormats &formats)
     : m_dateFormat(formats.shortDate, formats)
@@ -59,6 +27,7 @@ void ListingTable::reset()
     m_directories.clear();
     m_directories.shrink_to_fit();
     m_emptyListing = false;
+    m_style = CellStyle::Age;
     m_cachedDirectory = kNoParent;
     m_cachedPath.clear();
 }
@@ -140,14 +109,22 @@ void ListingTable::appendCell(std::string &out, int column, int row) const
         out += m_names.get(data->nameOffset, data->nameLength);
         break;
     case 1:
-        appendGrouped(out, data->sizeBytes / 1024, m_thousandsSeparator);
-        out += " kb";
+        if (m_style == CellStyle::Age) {
+            appendGrouped(out, data->sizeBytes / 1024, m_thousandsSeparator);
+            out += " kb";
+        }
         break;
     case 2:
-        m_dateFormat.append(out, data->modified);
+        if (m_style == CellStyle::Age)
+            m_dateFormat.append(out, data->modified);
+        else
+            appendKeyDate(out, data->modified);
         break;
     case 3:
-        m_timeFormat.append(out, data->modified);
+        if (m_style == CellStyle::Age)
+            m_timeFormat.append(out, data->modified);
+        else
+            appendKeyTime(out, data->modified);
         break;
     case 4:
         appendDirectoryPath(out, data->directory);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/name_store.h"
 #include "platform/date_time_format.h"
 #include "platform/dir_search.h"
 #include "platform/locale_formats.h"
@@ -7,7 +8,6 @@
 #include <array>
 #include <cstdint>
 #include <deque>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,12 +34,17 @@ public:
         platform::EntryIdentity identity;
     };
 
+    // How the size, date and time cells of the rows read: age mode shows the size and the
+    // locale's date and time; count mode no size and the fixed "yyyymmdd" and "hhmmss".
+    enum class CellStyle { Age, Count };
+
     explicit ListingTable(const platform::LocaleFormats &formats);
 
     void setHeader(const std::array<std::string_view, kColumns> &header);
 
-    // Back to the header and one empty data row.
+    // Back to the header and one empty data row, in age style.
     void reset();
+    void setCellStyle(CellStyle style) { m_style = style; }
     // The empty listing: one data row holding the placeholder text. Its cells read as the grid
     // shows them, but it is known by this flag, never by its text, so a file of that name is
     // still a file.
@@ -78,21 +83,6 @@ private:
         platform::EntryIdentity identity;
     };
 
-    // Name bytes, each followed by a NUL, packed into large blocks that never move.
-    class NameStore
-    {
-    public:
-        std::uint64_t add(std::string_view name);
-        std::string_view get(std::uint64_t offset, std::uint32_t length) const;
-        const char *cString(std::uint64_t offset) const;
-        void clear();
-
-    private:
-        static constexpr std::size_t kBlockSize = 256 * 1024;
-        std::vector<std::unique_ptr<char[]>> m_blocks;
-        std::size_t m_used = kBlockSize;
-    };
-
     const Row *dataRow(int row) const;
     void appendDirectoryPath(std::string &out, std::uint32_t index) const;
 
@@ -101,6 +91,7 @@ private:
     NameStore m_names;
     std::vector<Directory> m_directories;
     bool m_emptyListing = false;
+    CellStyle m_style = CellStyle::Age;
 
     platform::DateTimeFormat m_dateFormat;
     platform::DateTimeFormat m_timeFormat;

@@ -16,6 +16,7 @@ inline constexpr std::string_view kLimitDateDesign = "Datum";
 inline constexpr std::string_view kCountWithSubdirectories
     = "/Anzahl und /Sub ist nicht kombinierbar!";
 inline constexpr std::string_view kErrorPrefix = "Ablagekehrer: ";
+inline constexpr std::string_view kCannotInsertRow = "Zeile kann nicht eingefügt werden";
 
 // "%d Dateien": the plural stands for every count, 1 included.
 inline std::string fileCount(std::size_t count)

@@ -47,6 +47,8 @@ int runHeadless(const std::vector<std::string> &arguments, const std::string &se
         return report(err, error.what());
     } catch (const std::bad_alloc &) {
         return report(err, core::messages::fileError(ENOMEM));
+    } catch (const std::exception &error) {
+        return report(err, error.what());
     }
 }
 

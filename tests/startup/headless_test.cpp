@@ -2,7 +2,9 @@
 #include "support/temp_tree.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <regex>
 
 using testing_support::localEpoch;
 using testing_support::TempTree;
@@ -47,7 +49,8 @@ TEST(Headless, PrintsTheListingWithoutDeletingAnything)
     tree.setModified("data/line\nbreak.log", localEpoch(2017, 5, 13, 9, 26, 50));
     tree.writeFile("a.ini", "[Pfade]\n1=" + (tree / "data") + "\n");
 
-    const HeadlessRun listing = run({ "/TAGE:5", "GO", "SOFORT" }, tree / "a.ini");
+    // "/LISTE" only lists, even with "GO".
+    const HeadlessRun listing = run({ "/TAGE:5", "/liste", "GO", "SOFORT" }, tree / "a.ini");
     EXPECT_EQ(listing.exitCode, 0);
     EXPECT_EQ(listing.err, "");
     const std::string dir = tree / "data/";
@@ -59,6 +62,8 @@ TEST(Headless, PrintsTheListingWithoutDeletingAnything)
         || listing.out == header + second + first + status)
         << listing.out;
     EXPECT_TRUE(tree.exists("data/alt.log"));
+
+    EXPECT_EQ(run({ "/TAGE:5" }, tree / "a.ini").out, listing.out);
 
     const HeadlessRun empty = run({ "/ID:2" }, tree / "a.ini");
     EXPECT_EQ(empty.exitCode, 0);
@@ -79,4 +84,126 @@ TEST(Headless, ReportsErrorsOnOneLineWithExitCodeOne)
     EXPECT_EQ(notice.exitCode, 1);
     EXPECT_EQ(notice.out, "");
     EXPECT_EQ(notice.err, "Ablagekehrer: /Anzahl und /Sub ist nicht kombinierbar!\n");
+}
+
+TEST(Headless, PrintsTheCountListingWithFixedDatesAndNoTotal)
+{
+    TempTree tree;
+    const char *files[] = { "new.tar", "older.tar", "oldest.tar", "newest.tar" };
+    const int days[] = { 3, 2, 1, 4 };
+    for (int i = 0; i < 4; ++i) {
+        tree.writeFile(std::string("data/") + files[i], std::string(4096, 'x'));
+        tree.setModified(std::string("data/") + files[i], localEpoch(2017, 2, days[i], 9, 5, 7));
+    }
+    tree.writeFile("data/sub/ancient.tar");
+    tree.setModified("data/sub/ancient.tar", localEpoch(2001, 1, 1));
+    tree.writeFile("a.ini", "[Pfade]\n1=" + (tree / "data") + "\n");
+
+    const HeadlessRun listing = run({ "/anzahl:2", "/LISTE" }, tree / "a.ini");
+    EXPECT_EQ(listing.exitCode, 0);
+    EXPECT_EQ(listing.err, "");
+    const std::string dir = tree / "data/";
+    EXPECT_EQ(listing.out,
+        "Dateiname\tGröße\tDatum\tUhrzeit\tVerzeichnis\n"
+        "oldest.tar\t\t20170201\t090506\t"
+            + dir + "\nolder.tar\t\t20170202\t090506\t" + dir + "\n2 Dateien\t\n");
+
+    const HeadlessRun nothing = run({ "/ANZAHL:4", "/LISTE" }, tree / "a.ini");
+    EXPECT_EQ(nothing.out,
+        "Dateiname\tGröße\tDatum\tUhrzeit\tVerzeichnis\n-- Keine Dateien gefunden --\t\t\t\t\n"
+        "0 Dateien\t\n");
+}
+
+TEST(Unattended, DeletesLogsAndSaysNothing)
+{
+    TempTree tree;
+    tree.writeFile("data/old.log");
+    tree.writeFile("data/today.log");
+    tree.setModified("data/old.log", localEpoch(2017, 5, 13, 9, 26, 51));
+    tree.writeFile("a.ini",
+        "[Pfade]\n1=" + (tree / "data") + "\n[Optionen]\nProtokoll=" + (tree / "run.log") + "\n");
+
+    const HeadlessRun go = run({ "SOFORT" }, tree / "a.ini");
+    EXPECT_EQ(go.exitCode, 0);
+    EXPECT_EQ(go.out + go.err, "");
+    EXPECT_FALSE(tree.exists("data/old.log"));
+    EXPECT_TRUE(tree.exists("data/today.log"));
+    EXPECT_NE(
+        tree.readFile("run.log").find("Start der Dateilöschung von 1 Dateien"), std::string::npos);
+
+    // Nothing old: nothing deleted, the log untouched.
+    const std::string log = tree.readFile("run.log");
+    EXPECT_EQ(run({ "GO" }, tree / "a.ini").exitCode, 0);
+    EXPECT_EQ(tree.readFile("run.log"), log);
+
+    // No day count above zero keeps today: everything listed goes.
+    tree.writeFile("zero.ini", "[Pfade]\n1=" + (tree / "data") + "\n[Optionen]\nTage=0\n");
+    EXPECT_EQ(run({ "GO" }, tree / "zero.ini").exitCode, 0);
+    EXPECT_FALSE(tree.exists("data/today.log"));
+}
+
+TEST(Unattended, FailsVisiblyAndDeletesNothingOnAnError)
+{
+    TempTree tree;
+    tree.writeFile("data/old.log");
+    tree.setModified("data/old.log", 0);
+    tree.writeFile("a.ini", "[Pfade]\n1=" + (tree / "data") + "\n");
+
+    const HeadlessRun missingLog
+        = run({ "GO", "/PROTOKOLL:" + (tree / "missing/run.log") }, tree / "a.ini");
+    EXPECT_EQ(missingLog.exitCode, 1);
+    EXPECT_EQ(missingLog.err, "Ablagekehrer: Ungültiger Dateiname.\n");
+
+    const HeadlessRun notice = run({ "/ANZAHL:1", "/SUB", "GO" }, tree / "a.ini");
+    EXPECT_EQ(notice.exitCode, 1);
+    EXPECT_EQ(notice.err, "Ablagekehrer: /Anzahl und /Sub ist nicht kombinierbar!\n");
+
+    const HeadlessRun badNumber = run({ "GO", "/TAGE:x" }, tree / "a.ini");
+    EXPECT_EQ(badNumber.exitCode, 1);
+    EXPECT_TRUE(tree.exists("data/old.log"));
+}
+
+TEST(Unattended, WithoutAFolderDeletesNothingAnywhere)
+{
+    // Run from inside a folder of old files: no selection must ever mean the current folder or "/".
+    TempTree tree;
+    tree.writeFile("cwd/old.log");
+    tree.setModified("cwd/old.log", 0);
+    tree.writeFile("a.ini", "[Pfade]\n1=" + (tree / "elsewhere") + "\n");
+    const std::string previous = std::filesystem::current_path();
+    std::filesystem::current_path(tree / "cwd");
+    const HeadlessRun beyond = run({ "/ID:5", "/SUB", "GO" }, tree / "a.ini");
+    const HeadlessRun none = run({ "/SUB", "GO" }, tree / "missing.ini");
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(beyond.exitCode, 0);
+    EXPECT_EQ(none.exitCode, 0);
+    EXPECT_TRUE(tree.exists("cwd/old.log"));
+}
+
+TEST(Unattended, CountModeDeletesAllButTheNewestAndLogsThemOldestFirst)
+{
+    TempTree tree;
+    // The older a file, the later its name: neither the names nor the creation give the order.
+    const char *newestFirst[] = { "a.tar", "b.tar", "c.tar", "d.tar", "e.tar" };
+    for (int i = 0; i < 5; ++i) {
+        tree.writeFile(std::string("data/") + newestFirst[i]);
+        tree.setModified(std::string("data/") + newestFirst[i], localEpoch(2017, 2, 10 - i, 9));
+    }
+    tree.writeFile("data/sub/ancient.tar");
+    tree.setModified("data/sub/ancient.tar", 0);
+    tree.writeFile("a.ini",
+        "[Pfade]\n1=" + (tree / "data") + "\n[Optionen]\nProtokoll=" + (tree / "run.log") + "\n");
+
+    const HeadlessRun go = run({ "/ANZAHL:3", "GO" }, tree / "a.ini");
+    EXPECT_EQ(go.exitCode, 0);
+    EXPECT_EQ(go.out + go.err, "");
+    for (const char *kept : { "data/a.tar", "data/b.tar", "data/c.tar", "data/sub/ancient.tar" })
+        EXPECT_TRUE(tree.exists(kept)) << kept;
+    EXPECT_FALSE(tree.exists("data/d.tar"));
+    EXPECT_FALSE(tree.exists("data/e.tar"));
+    // The log's time stamps keep the locale's date and time formats after a count listing.
+    static const std::regex stamp(R"(\r\n\d\d\.\d\d\.\d{4}( \d\d:\d\d:\d\d)? )");
+    EXPECT_EQ(std::regex_replace(tree.readFile("run.log"), stamp, "\r\nSTAMP "),
+        "\r\nStart der Dateilöschung von 2 Dateien\r\nSTAMP " + (tree / "data/e.tar") + "\r\nSTAMP "
+            + (tree / "data/d.tar") + "\r\n");
 }

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -45,19 +44,50 @@ TempTree::~TempTree()
     removeTree(m_path.substr(0, m_path.size() - 1));
 }
 
+// Opens the directory that holds `relative`, creating missing directories on the way, one level
+// at a time, so that paths beyond what one system call takes work too. Returns the descriptor
+// and leaves the last component in `leaf`.
+int TempTree::openParent(std::string_view relative, std::string &leaf, bool create) const
+{
+    int fd = open(m_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::size_t start = 0;
+    for (std::size_t slash;
+         fd >= 0 && (slash = relative.find('/', start)) != std::string_view::npos;
+         start = slash + 1) {
+        const std::string part(relative.substr(start, slash - start));
+        if (part.empty())
+            continue;
+        if (create)
+            mkdirat(fd, part.c_str(), 0755);
+        const int child = openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+        close(fd);
+        fd = child;
+    }
+    leaf = std::string(relative.substr(start));
+    return fd;
+}
+
 void TempTree::makeDirectory(std::string_view relative) const
 {
-    std::filesystem::create_directories(*this / relative);
+    std::string leaf;
+    const int fd = openParent(std::string(relative) + "/", leaf, true);
+    if (fd < 0)
+        fail("mkdir " + std::string(relative));
+    close(fd);
 }
 
 void TempTree::writeFile(std::string_view relative, std::string_view content) const
 {
-    const std::string full = *this / relative;
-    std::filesystem::create_directories(std::filesystem::path(full).parent_path());
-    std::ofstream out(full, std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    if (!out)
-        fail("write " + full);
+    std::string leaf;
+    const int parent = openParent(relative, leaf, true);
+    const int fd = parent < 0
+        ? -1
+        : openat(parent, leaf.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (parent >= 0)
+        close(parent);
+    if (fd < 0 || write(fd, content.data(), content.size()) != static_cast<ssize_t>(content.size()))
+        fail("write " + std::string(relative));
+    close(fd);
 }
 
 void TempTree::writeSparseFile(std::string_view relative, std::uint64_t size) const
@@ -76,8 +106,14 @@ void TempTree::makeSymlink(std::string_view target, std::string_view relative) c
 void TempTree::setModified(std::string_view relative, std::time_t secondsSinceEpoch) const
 {
     const timespec times[2] = { { secondsSinceEpoch, 0 }, { secondsSinceEpoch, 0 } };
-    if (utimensat(AT_FDCWD, (*this / relative).c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
-        fail("utimensat");
+    std::string leaf;
+    const int parent = openParent(relative, leaf, false);
+    const bool set
+        = parent >= 0 && utimensat(parent, leaf.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+    if (parent >= 0)
+        close(parent);
+    if (!set)
+        fail("utimensat " + std::string(relative));
 }
 
 std::string TempTree::readFile(std::string_view relative) const
@@ -90,8 +126,14 @@ std::string TempTree::readFile(std::string_view relative) const
 
 bool TempTree::exists(std::string_view relative) const
 {
+    std::string leaf;
+    const int parent = openParent(relative, leaf, false);
     struct stat info;
-    return lstat((*this / relative).c_str(), &info) == 0;
+    const bool found
+        = parent >= 0 && fstatat(parent, leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+    if (parent >= 0)
+        close(parent);
+    return found;
 }
 
 std::time_t localEpoch(int year, int month, int day, int hour, int minute, int second)

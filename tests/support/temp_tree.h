@@ -24,6 +24,7 @@ public:
         return m_path + std::string(relative);
     }
 
+    // Paths may be longer than one system call takes: they are walked a level at a time.
     // Creates the directory and any missing parents.
     void makeDirectory(std::string_view relative) const;
     // Creates (or overwrites) a file with `content`, making missing parent directories.
@@ -37,6 +38,8 @@ public:
     bool exists(std::string_view relative) const;
 
 private:
+    int openParent(std::string_view relative, std::string &leaf, bool create) const;
+
     std::string m_path;
 };
 

@@ -14,9 +14,13 @@ int LockedAppendFile::open(const std::string &path)
     close();
     if (path.size() > kMaxPathLength)
         return ENAMETOOLONG;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+    // Opened without blocking, so that a pipe of that name with nobody reading it fails at once
+    // rather than holding an unattended run for ever; writes block again as usual.
+    const int fd = ::open(
+        path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
     if (fd < 0)
         return errno;
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno == EWOULDBLOCK ? kLockedByAnother : errno;
         ::close(fd);
