@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#ifdef ABLAGEKEHRER_GUI
 namespace {
 
 // Under cron or a systemd timer there is no display, and the program must not need one.
@@ -31,6 +32,7 @@ bool hasDisplay()
 }
 
 } // namespace
+#endif
 
 int main(int argc, char **argv)
 {
