@@ -1,10 +1,13 @@
 #include "platform/dir_search.h"
 
-#include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
+#include <mutex>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -18,6 +21,11 @@ namespace {
 // descriptors however deep the tree is.
 constexpr std::size_t kOpenLevels = 48;
 
+// Entries are read and looked at in batches of at most this many; looking at them (one system call
+// each) is most of a search's time, and a batch large enough is shared with a second thread.
+constexpr std::size_t kBatchSize = 512;
+constexpr std::size_t kSharedBatchSize = 48;
+
 constexpr int kDirectoryFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY;
 
 EntryIdentity identityOf(const struct stat &info)
@@ -27,12 +35,152 @@ EntryIdentity identityOf(const struct stat &info)
         static_cast<std::uint32_t>(info.st_mtim.tv_nsec) };
 }
 
+enum class Kind : unsigned char {
+    Unknown, // not looked at yet
+    Directory, // to descend into
+    File,
+    Skipped, // a link to a directory, or an entry gone since the directory was read
+};
+
+// An entry read from a directory and waiting to be reported.
+struct Pending
+{
+    std::uint32_t nameOffset = 0; // into the batch's names, NUL-terminated there
+    Kind kind = Kind::Unknown;
+    std::uint64_t sizeBytes = 0;
+    EntryIdentity identity;
+};
+
+struct Batch
+{
+    std::string names;
+    std::vector<Pending> entries;
+    std::size_t position = 0;
+
+    const char *name(const Pending &entry) const { return names.data() + entry.nameOffset; }
+    bool exhausted() const { return position >= entries.size(); }
+    void clear()
+    {
+        names.clear();
+        entries.clear();
+        position = 0;
+    }
+};
+
+// Looks at one entry of the directory `fd`: what it is, and for a file its size and identity.
+void classify(int fd, const char *name, Pending &entry)
+{
+    struct stat info;
+    if (fstatat(fd, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        entry.kind = Kind::Skipped; // gone since the directory was read
+        return;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        entry.kind = Kind::Directory;
+        return;
+    }
+    if (S_ISLNK(info.st_mode)) {
+        // A link to a directory counts as a directory, and is never followed.
+        struct stat target;
+        if (fstatat(fd, name, &target, 0) == 0 && S_ISDIR(target.st_mode)) {
+            entry.kind = Kind::Skipped;
+            return;
+        }
+    }
+    entry.kind = Kind::File;
+    entry.sizeBytes = info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+    entry.identity = identityOf(info);
+}
+
+void classifyRange(int fd, Batch &batch, std::size_t begin, std::size_t end)
+{
+    for (std::size_t i = begin; i < end; ++i) {
+        Pending &entry = batch.entries[i];
+        if (entry.kind == Kind::Unknown)
+            classify(fd, batch.name(entry), entry);
+    }
+}
+
+// A second thread that looks at one half of a batch while the search looks at the other. It is
+// started with the first batch large enough and ends with the search.
+class Helper
+{
+public:
+    ~Helper()
+    {
+        if (!m_thread.joinable())
+            return;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_one();
+        m_thread.join();
+    }
+
+    // Runs `job` on the helper and `own` here; returns when both are done. Without a helper
+    // (the system gives no thread) both run here.
+    void share(const std::function<void()> &job, const std::function<void()> &own)
+    {
+        if (!start()) {
+            job();
+            own();
+            return;
+        }
+        {
+            const std::lock_guard lock(m_mutex);
+            m_job = &job;
+        }
+        m_wake.notify_one();
+        own();
+        std::unique_lock lock(m_mutex);
+        m_done.wait(lock, [this] { return m_job == nullptr; });
+    }
+
+private:
+    bool start()
+    {
+        if (m_thread.joinable() || m_failed)
+            return !m_failed;
+        try {
+            m_thread = std::thread([this] { serve(); });
+        } catch (const std::system_error &) {
+            m_failed = true;
+        }
+        return !m_failed;
+    }
+
+    void serve()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_job != nullptr || m_stopping; });
+            if (m_stopping)
+                return;
+            lock.unlock();
+            (*m_job)();
+            lock.lock();
+            m_job = nullptr;
+            m_done.notify_one();
+        }
+    }
+
+    std::thread m_thread;
+    bool m_failed = false;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_done;
+    const std::function<void()> *m_job = nullptr;
+    bool m_stopping = false;
+};
+
 struct Frame
 {
     DIR *stream = nullptr; // owns the descriptor while the entries are streamed
     int fd = -1; // the open directory; -1 while it is closed for a deep descent
-    std::string buffered; // remaining entries once the stream is closed: type byte, name, NUL
+    std::string buffered; // unread entries once the stream is closed: type byte, name, NUL
     std::size_t bufferedPosition = 0;
+    Batch batch; // entries read and not yet reported
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
 
@@ -47,7 +195,7 @@ struct Frame
     }
 };
 
-// The next entry of `frame`, or false when it has none left.
+// The next unread entry of `frame`, or false when it has none left.
 bool nextEntry(Frame &frame, std::string_view &name, unsigned char &type)
 {
     if (frame.stream) {
@@ -139,44 +287,56 @@ private:
     void step()
     {
         Frame &frame = m_stack.back();
-        std::string_view name;
-        unsigned char type = DT_UNKNOWN;
-        if (frame.fd < 0 || !nextEntry(frame, name, type)) {
+        if (frame.batch.exhausted() && (frame.fd < 0 || !readBatch(frame))) {
             pop();
             return;
         }
-        visitEntry(frame, name, type);
+        const Pending &entry = frame.batch.entries[frame.batch.position++];
+        const char *name = frame.batch.name(entry);
+        if (entry.kind == Kind::Directory) {
+            if (m_descend)
+                descendInto(frame, name);
+        } else if (entry.kind == Kind::File) {
+            FileEntry file;
+            file.name = name;
+            file.sizeBytes = entry.sizeBytes;
+            file.modified = localTwoSecondTime(entry.identity.mtimeSeconds);
+            file.identity = entry.identity;
+            m_visitor.file(file);
+        }
     }
 
-    void visitEntry(Frame &frame, std::string_view name, unsigned char type)
+    // Reads the next entries of `frame` and looks at them; false when there are none.
+    bool readBatch(Frame &frame)
     {
-        // The name must be NUL-terminated for the system calls; both sources guarantee it.
-        const char *cName = name.data();
-        struct stat info;
-        if (type == DT_DIR) {
-            if (m_descend)
-                descendInto(frame, cName);
-            return;
+        Batch &batch = frame.batch;
+        batch.clear();
+        std::string_view name;
+        unsigned char type = DT_UNKNOWN;
+        std::size_t toLookAt = 0;
+        while (batch.entries.size() < kBatchSize && nextEntry(frame, name, type)) {
+            Pending entry;
+            entry.nameOffset = static_cast<std::uint32_t>(batch.names.size());
+            batch.names.append(name);
+            batch.names.push_back('\0');
+            // A directory is known from its type alone; unless descending it is not even opened.
+            if (type == DT_DIR)
+                entry.kind = m_descend ? Kind::Directory : Kind::Skipped;
+            else
+                ++toLookAt;
+            batch.entries.push_back(entry);
         }
-        if (fstatat(frame.fd, cName, &info, AT_SYMLINK_NOFOLLOW) != 0)
-            return; // gone since the directory was read
-        if (S_ISDIR(info.st_mode)) {
-            if (m_descend)
-                descendInto(frame, cName);
-            return;
+        if (batch.entries.empty())
+            return false;
+        const int fd = frame.fd;
+        const std::size_t count = batch.entries.size();
+        if (toLookAt < kSharedBatchSize) {
+            classifyRange(fd, batch, 0, count);
+        } else {
+            const std::function<void()> firstHalf = [&] { classifyRange(fd, batch, 0, count / 2); };
+            m_helper.share(firstHalf, [&] { classifyRange(fd, batch, count / 2, count); });
         }
-        if (S_ISLNK(info.st_mode)) {
-            // A link to a directory counts as a directory, and is never followed.
-            struct stat target;
-            if (fstatat(frame.fd, cName, &target, 0) == 0 && S_ISDIR(target.st_mode))
-                return;
-        }
-        FileEntry entry;
-        entry.name = name;
-        entry.sizeBytes = info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
-        entry.modified = localTwoSecondTime(info.st_mtim.tv_sec);
-        entry.identity = identityOf(info);
-        m_visitor.file(entry);
+        return true;
     }
 
     void descendInto(Frame &frame, const char *name)
@@ -184,7 +344,7 @@ private:
         const int fd = openat(frame.fd, name, kDirectoryFlags | O_NOFOLLOW);
         if (fd < 0)
             return;
-        // The name lives in the parent's read buffer, which draining or a growing stack reuses.
+        // The name lives in the parent's batch, which a growing stack moves.
         const std::string ownName(name);
         if (m_stack.size() >= kOpenLevels)
             drainAndClose(frame);
@@ -211,12 +371,15 @@ private:
     static void reopenParent(int childFd, Frame &parent)
     {
         const int fd = openat(childFd, "..", kDirectoryFlags | O_NOFOLLOW);
-        if (fd < 0)
+        if (fd < 0) {
+            parent.batch.clear();
             return;
+        }
         struct stat info;
         if (fstat(fd, &info) != 0 || static_cast<std::uint64_t>(info.st_dev) != parent.device
             || static_cast<std::uint64_t>(info.st_ino) != parent.inode) {
             ::close(fd);
+            parent.batch.clear();
             return;
         }
         parent.fd = fd;
@@ -225,6 +388,7 @@ private:
     bool m_descend;
     TreeVisitor &m_visitor;
     std::vector<Frame> m_stack;
+    Helper m_helper;
 };
 
 } // namespace
