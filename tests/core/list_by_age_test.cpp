@@ -3,11 +3,8 @@
 #include "core/selection.h"
 #include "support/temp_tree.h"
 
-#include <dirent.h>
-#include <functional>
 #include <gtest/gtest.h>
 #include <map>
-#include <sys/stat.h>
 #include <vector>
 
 using testing_support::localEpochDaysFromToday;
@@ -142,27 +139,8 @@ TEST(ListByAge, DescendsDepthFirstOnlyWhenAsked)
     const core::JobState flat = listed(tree.path(), 5);
     EXPECT_EQ(flat.Table.fileCount(), 3u);
 
-    // Expected: the parent's entries in the order the file system returns them, each directory's
-    // files in its place, its subdirectories' files within them.
-    std::vector<std::string> expected;
-    std::function<void(const std::string &)> walk = [&](const std::string &directory) {
-        DIR *stream = opendir(directory.c_str());
-        while (const dirent *entry = readdir(stream)) {
-            const std::string name = entry->d_name;
-            struct stat info;
-            if (name == "." || name == ".." || lstat((directory + name).c_str(), &info) != 0)
-                continue;
-            if (S_ISDIR(info.st_mode))
-                walk(directory + name + "/");
-            else if (S_ISREG(info.st_mode))
-                expected.push_back(directory + name);
-        }
-        closedir(stream);
-    };
-    walk(tree.path());
-
     const core::JobState deep = listed(tree.path(), 5, true);
-    EXPECT_EQ(paths(deep), expected);
+    EXPECT_EQ(paths(deep), testing_support::regularFilesInSearchOrder(tree.path()));
     EXPECT_EQ(deep.Table.fileCount(), 7u);
 }
 

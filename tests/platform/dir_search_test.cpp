@@ -110,6 +110,25 @@ TEST(SearchTree, KeepsDepthFirstNestingBeyondTheOpenLevels)
     EXPECT_EQ(recorder.directoriesEntered, 120);
 }
 
+TEST(SearchTree, ReportsLargeDirectoriesWholeAndInDirectoryOrder)
+{
+    // Directories of more entries than are looked at in one batch, shared between two threads.
+    TempTree tree;
+    for (int i = 0; i < 1500; ++i)
+        tree.writeFile("datei-" + std::to_string(i));
+    for (const char *sub : { "a/", "b/", "a/c/" }) {
+        for (int i = 0; i < 300; ++i)
+            tree.writeFile(std::string(sub) + "datei-" + std::to_string(i));
+    }
+    Recorder recorder;
+    ASSERT_TRUE(platform::searchTree(tree.path(), true, recorder));
+    std::vector<std::string> expected = testing_support::regularFilesInSearchOrder(tree.path());
+    for (std::string &path : expected)
+        path.erase(0, tree.path().size());
+    EXPECT_EQ(recorder.files, expected);
+    EXPECT_EQ(recorder.files.size(), 2400u);
+}
+
 TEST(SearchTree, DescendsTwentyThousandLevels)
 {
     TempTree tree;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -134,6 +135,27 @@ bool TempTree::exists(std::string_view relative) const
     if (parent >= 0)
         close(parent);
     return found;
+}
+
+std::vector<std::string> regularFilesInSearchOrder(const std::string &directory)
+{
+    std::vector<std::string> files;
+    DIR *stream = opendir(directory.c_str());
+    while (const dirent *entry = stream ? readdir(stream) : nullptr) {
+        const std::string name = entry->d_name;
+        struct stat info;
+        if (name == "." || name == ".." || lstat((directory + name).c_str(), &info) != 0)
+            continue;
+        if (S_ISDIR(info.st_mode)) {
+            for (std::string &file : regularFilesInSearchOrder(directory + name + "/"))
+                files.push_back(std::move(file));
+        } else if (S_ISREG(info.st_mode)) {
+            files.push_back(directory + name);
+        }
+    }
+    if (stream)
+        closedir(stream);
+    return files;
 }
 
 std::time_t localEpoch(int year, int month, int day, int hour, int minute, int second)

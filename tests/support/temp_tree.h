@@ -4,6 +4,7 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace testing_support {
 
@@ -42,6 +43,11 @@ private:
 
     std::string m_path;
 };
+
+// The regular files below `directory` (ending in "/") in depth-first order: each directory's
+// entries in the order the file system returns them, a subdirectory's files in its place. Links
+// are not followed.
+std::vector<std::string> regularFilesInSearchOrder(const std::string &directory);
 
 // Seconds since the epoch of a local date and time (the zone's rules for that day).
 std::time_t localEpoch(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
