@@ -1,13 +1,12 @@
 #include "platform/dir_search.h"
 
-#include <condition_variable>
+#include "platform/posix/helper_thread.h"
+
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
-#include <mutex>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -100,79 +99,6 @@ void classifyRange(int fd, Batch &batch, std::size_t begin, std::size_t end)
             classify(fd, batch.name(entry), entry);
     }
 }
-
-// A second thread that looks at one half of a batch while the search looks at the other. It is
-// started with the first batch large enough and ends with the search.
-class Helper
-{
-public:
-    ~Helper()
-    {
-        if (!m_thread.joinable())
-            return;
-        {
-            const std::lock_guard lock(m_mutex);
-            m_stopping = true;
-        }
-        m_wake.notify_one();
-        m_thread.join();
-    }
-
-    // Runs `job` on the helper and `own` here; returns when both are done. Without a helper
-    // (the system gives no thread) both run here.
-    void share(const std::function<void()> &job, const std::function<void()> &own)
-    {
-        if (!start()) {
-            job();
-            own();
-            return;
-        }
-        {
-            const std::lock_guard lock(m_mutex);
-            m_job = &job;
-        }
-        m_wake.notify_one();
-        own();
-        std::unique_lock lock(m_mutex);
-        m_done.wait(lock, [this] { return m_job == nullptr; });
-    }
-
-private:
-    bool start()
-    {
-        if (m_thread.joinable() || m_failed)
-            return !m_failed;
-        try {
-            m_thread = std::thread([this] { serve(); });
-        } catch (const std::system_error &) {
-            m_failed = true;
-        }
-        return !m_failed;
-    }
-
-    void serve()
-    {
-        std::unique_lock lock(m_mutex);
-        for (;;) {
-            m_wake.wait(lock, [this] { return m_job != nullptr || m_stopping; });
-            if (m_stopping)
-                return;
-            lock.unlock();
-            (*m_job)();
-            lock.lock();
-            m_job = nullptr;
-            m_done.notify_one();
-        }
-    }
-
-    std::thread m_thread;
-    bool m_failed = false;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::condition_variable m_done;
-    const std::function<void()> *m_job = nullptr;
-    bool m_stopping = false;
-};
 
 struct Frame
 {
@@ -333,8 +259,12 @@ private:
         if (toLookAt < kSharedBatchSize) {
             classifyRange(fd, batch, 0, count);
         } else {
+            // The helper looks at the first half while the search looks at the second.
             const std::function<void()> firstHalf = [&] { classifyRange(fd, batch, 0, count / 2); };
-            m_helper.share(firstHalf, [&] { classifyRange(fd, batch, count / 2, count); });
+            const bool shared = m_helper.post(firstHalf);
+            classifyRange(fd, batch, shared ? count / 2 : 0, count);
+            if (shared)
+                m_helper.wait();
         }
         return true;
     }
@@ -388,7 +318,7 @@ private:
     bool m_descend;
     TreeVisitor &m_visitor;
     std::vector<Frame> m_stack;
-    Helper m_helper;
+    HelperThread m_helper;
 };
 
 } // namespace
