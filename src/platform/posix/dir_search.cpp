@@ -14,7 +14,7 @@ namespace platform {
 
 namespace {
 
-// Directories nearer the top than this keep their stream open while the search is below them.
+// Directories nearer the top than this stay open while the search is below them.
 // Deeper ones read their remaining entries into memory and close, and are found again through
 // ".." of the child when the search comes back; so the search needs a bounded number of
 // descriptors however deep the tree is.
@@ -100,11 +100,53 @@ void classifyRange(int fd, Batch &batch, std::size_t begin, std::size_t end)
     }
 }
 
+// Reads a directory's entries straight from the system, a buffer at a time.
+class EntryReader
+{
+public:
+    // The next entry of the open directory `fd` but "." and "..", or false at its end.
+    bool next(int fd, std::string_view &name, unsigned char &type)
+    {
+        for (;;) {
+            if (m_position >= m_end && !fill(fd))
+                return false;
+            const auto *entry = reinterpret_cast<const dirent64 *>(m_buffer.data() + m_position);
+            m_position += entry->d_reclen;
+            name = entry->d_name;
+            type = entry->d_type;
+            if (name != "." && name != "..")
+                return true;
+        }
+    }
+
+private:
+    static constexpr std::size_t kBufferBytes = 32768;
+
+    // False once the directory has no more entries; it is not asked again then.
+    bool fill(int fd)
+    {
+        if (m_ended)
+            return false;
+        m_buffer.resize(kBufferBytes);
+        const ssize_t bytes = getdents64(fd, m_buffer.data(), m_buffer.size());
+        m_position = 0;
+        m_end = bytes > 0 ? static_cast<std::size_t>(bytes) : 0;
+        m_ended = m_end == 0;
+        return !m_ended;
+    }
+
+    std::vector<char> m_buffer;
+    std::size_t m_position = 0;
+    std::size_t m_end = 0;
+    bool m_ended = false;
+};
+
 struct Frame
 {
-    DIR *stream = nullptr; // owns the descriptor while the entries are streamed
     int fd = -1; // the open directory; -1 while it is closed for a deep descent
-    std::string buffered; // unread entries once the stream is closed: type byte, name, NUL
+    bool streaming = true; // entries still come from `fd`, not from `buffered`
+    EntryReader reader;
+    std::string buffered; // unread entries once the directory is closed: type byte, name, NUL
     std::size_t bufferedPosition = 0;
     Batch batch; // entries read and not yet reported
     std::uint64_t device = 0;
@@ -112,11 +154,8 @@ struct Frame
 
     void close()
     {
-        if (stream)
-            closedir(stream);
-        else if (fd >= 0)
+        if (fd >= 0)
             ::close(fd);
-        stream = nullptr;
         fd = -1;
     }
 };
@@ -124,15 +163,8 @@ struct Frame
 // The next unread entry of `frame`, or false when it has none left.
 bool nextEntry(Frame &frame, std::string_view &name, unsigned char &type)
 {
-    if (frame.stream) {
-        while (const dirent *entry = readdir(frame.stream)) {
-            name = entry->d_name;
-            type = entry->d_type;
-            if (name != "." && name != "..")
-                return true;
-        }
-        return false;
-    }
+    if (frame.streaming)
+        return frame.reader.next(frame.fd, name, type);
     if (frame.bufferedPosition >= frame.buffered.size())
         return false;
     type = static_cast<unsigned char>(frame.buffered[frame.bufferedPosition]);
@@ -142,7 +174,7 @@ bool nextEntry(Frame &frame, std::string_view &name, unsigned char &type)
     return true;
 }
 
-// Reads the rest of the stream into memory and gives up the stream's descriptor.
+// Reads the rest of the directory into memory and gives up its descriptor.
 void drainAndClose(Frame &frame)
 {
     std::string_view name;
@@ -154,6 +186,8 @@ void drainAndClose(Frame &frame)
         rest.push_back('\0');
     }
     frame.close();
+    frame.streaming = false;
+    frame.reader = EntryReader();
     frame.buffered = std::move(rest);
     frame.bufferedPosition = 0;
 }
@@ -196,12 +230,11 @@ private:
             ::close(fd);
             return false;
         }
-        Frame frame;
-        frame.stream = fdopendir(fd);
-        if (!frame.stream) {
+        if (!S_ISDIR(info.st_mode)) {
             ::close(fd);
             return false;
         }
+        Frame frame;
         frame.fd = fd;
         frame.device = static_cast<std::uint64_t>(info.st_dev);
         frame.inode = static_cast<std::uint64_t>(info.st_ino);
