@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -28,7 +29,7 @@ public:
     bool enterChild(std::string_view name, const EntryIdentity &expected);
     bool enterParent(const EntryIdentity &expected);
 
-    bool hasCurrent() const { return m_fd >= 0; }
+    bool hasCurrent() const { return !m_levels.empty(); }
     void close();
 
     // Removes the file `name` from the current directory, but only while it is still the entry
@@ -37,9 +38,20 @@ public:
     bool removeFile(std::string_view name, const EntryIdentity &expected);
 
 private:
-    bool moveTo(int fd, const EntryIdentity &expected);
+    // An open directory of the way down, checked when it was entered.
+    struct Level
+    {
+        int fd = -1;
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+    };
 
-    int m_fd = -1;
+    bool push(int fd, const EntryIdentity &expected);
+    int currentFd() const { return m_levels.empty() ? -1 : m_levels.back().fd; }
+
+    // The current directory last, and above it the directories it was entered from, so that a
+    // move up needs no lookup; only the nearest few are kept open, however deep the tree is.
+    std::vector<Level> m_levels;
     std::string m_name; // a NUL-terminated copy of the name being used
 };
 

@@ -227,15 +227,19 @@ TEST(DeleteListed, LogsEveryAttemptAndDeletesOnlyWhatWasListed)
     EXPECT_NE(tree.readFile("protokoll.log").find("data/bad-\xff\xfe.log\r\n"), std::string::npos);
 }
 
-TEST(DeleteListed, ReachesFilesBeyondTheLongestPath)
+TEST(DeleteListed, ReachesFilesBeyondTheLongestPathAndComesBackUp)
 {
+    // Two deep branches: whichever is deleted first, the run climbs all the way up from its
+    // bottom to reach the other.
     TempTree tree;
-    std::string level = "data/";
     std::vector<std::string> files;
-    for (int depth = 0; depth < 250; ++depth) {
-        level += "ein-recht-langer-name/";
-        if (depth % 50 == 49)
-            files.push_back(level + "alt.log");
+    for (const std::string branch : { "data/a/", "data/b/" }) {
+        std::string level = branch;
+        for (int depth = 0; depth < 250; ++depth) {
+            level += "ein-recht-langer-name/";
+            if (depth % 50 == 49)
+                files.push_back(level + "alt.log");
+        }
     }
     for (const std::string &file : files)
         writeOld(tree, { file });
