@@ -189,13 +189,14 @@ std::string logTimestamp(const platform::LocalTime &moment, const platform::Loca
     return text;
 }
 
-void DeleteListed(const JobState &state)
+DeletionReport DeleteListed(const JobState &state)
 {
+    DeletionReport report;
     const ListingTable &table = state.Table;
     // The empty listing is known by its flag: a file that happens to bear the placeholder's
     // name is deleted like any other.
     if (table.isEmptyListing() || table.fileCount() == 0)
-        return;
+        return report;
 
     const bool logging = !state.LogFileName.empty();
     RunLog log(state.Formats);
@@ -208,13 +209,17 @@ void DeleteListed(const JobState &state)
     const int rows = static_cast<int>(table.fileCount());
     for (int row = 1; row <= rows; ++row) {
         // A file that cannot be deleted stays; the run goes on, and the log keeps every attempt.
-        if (cursor.moveTo(table.fileDirectory(row)))
-            cursor.walk().removeFile(table.fileName(row), table.fileIdentity(row));
+        if (cursor.moveTo(table.fileDirectory(row))
+            && cursor.walk().removeFile(table.fileName(row), table.fileIdentity(row)))
+            ++report.deleted;
+        else
+            report.stayed.push_back({ row, Outcome::Changed, 0 });
         if (logging)
             log.fileLine(table, row);
     }
     if (logging)
         log.close();
+    return report;
 }
 
 } // namespace core

@@ -4,9 +4,34 @@
 #include "platform/local_time.h"
 #include "platform/locale_formats.h"
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace core {
+
+// What became of a listed file in a deletion run.
+enum class Outcome : unsigned char {
+    Deleted,
+    Refused, // the system refused the deletion; the error number says why
+    Changed, // the entry under its name is no longer the file that was listed
+    DirectoryChanged, // its directory can no longer be reached as it was listed
+};
+
+// A listed file that is still there after its attempt.
+struct StayedFile
+{
+    int row = 0; // the table's data row, 1-based
+    Outcome outcome = Outcome::Refused;
+    int error = 0; // the system's error number, for Outcome::Refused
+};
+
+// The outcome of a deletion run: how many files went, and each that stayed, in table order.
+struct DeletionReport
+{
+    std::size_t deleted = 0;
+    std::vector<StayedFile> stayed;
+};
 
 // Deletes every listed file of `state.Table`, in table order, and, when `LogFileName` is set,
 // appends the run to the log: an empty line, "Start der Dateilöschung von %d Dateien", and one
@@ -15,7 +40,7 @@ namespace core {
 // Nothing is deleted for the empty listing, and nothing when the log cannot be opened or its
 // first lines cannot be written. A log failure ends the run with core::AppError, the log closed.
 // The table is left as it was.
-void DeleteListed(const JobState &state);
+DeletionReport DeleteListed(const JobState &state);
 
 // The moment a log line is written, as the line begins: the date, a blank and the time; at
 // exactly midnight the date alone.

@@ -34,6 +34,11 @@ struct JobState
     std::string LogFileName; // empty: no log
     bool Loading = false; // while set, Refresh only resets the table
 
+    // The system's error number when the selected directory itself could not be searched by the
+    // last listing (it is missing, unreadable, or no directory); 0 when it was searched, or when
+    // nothing was selected.
+    int SearchError = 0;
+
     std::int32_t NextRow = 2;
     std::int64_t TotalKB = 0;
 
