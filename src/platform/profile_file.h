@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -19,26 +20,24 @@ namespace platform {
 class ProfileFile
 {
 public:
-    // Reads the file at `path`. A file that is missing or cannot be read is an empty profile.
-    static ProfileFile load(const std::string &path);
+    // `load` found something at the path that is no regular file (a folder, a pipe, a device).
+    static constexpr int kNotARegularFile = -1;
+
+    // Reads the regular file at `path`. Returns nothing, with `error` set to the system's error
+    // number or kNotARegularFile, when it is missing, cannot be read, or is no regular file; a
+    // pipe is never waited on.
+    static std::optional<ProfileFile> load(const std::string &path, int &error);
     // Parses profile text already in memory.
     static ProfileFile parse(std::string_view text);
 
-    // The value of `key` in `section`, or nothing when the section or the key is missing.
+    // The value of `key` in `section`, or nothing when the section or the key is missing. Each
+    // look-up takes the same short time however many keys the file holds.
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
 
 private:
-    struct Entry
-    {
-        std::string key;
-        std::string value;
-    };
-    struct Section
-    {
-        std::string name;
-        std::vector<Entry> entries;
-    };
-    std::vector<Section> m_sections;
+    // Names are held with their ASCII letters in lower case; the first occurrence is kept.
+    using Section = std::unordered_map<std::string, std::string>;
+    std::unordered_map<std::string, Section> m_sections;
 };
 
 } // namespace platform

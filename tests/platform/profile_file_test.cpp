@@ -1,7 +1,9 @@
 #include "platform/profile_file.h"
 #include "support/temp_tree.h"
 
+#include <cerrno>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using platform::ProfileFile;
 
@@ -34,8 +36,36 @@ TEST(ProfileFile, LoadsARealFileWithoutCuttingLongValues)
     const testing_support::TempTree tree;
     const std::string longPath = "/" + std::string(5000, 'd') + "/";
     tree.writeFile("a.ini", "\xEF\xBB\xBF[Pfade]\r\n1=" + longPath + "\r\n");
-    EXPECT_EQ(ProfileFile::load(tree / "a.ini").value("Pfade", "1"), longPath);
-    // Missing and unreadable files read as empty profiles.
-    EXPECT_EQ(ProfileFile::load(tree / "missing.ini").value("Pfade", "1"), std::nullopt);
-    EXPECT_EQ(ProfileFile::load(tree.path()).value("Pfade", "1"), std::nullopt);
+    int error = 0;
+    const auto loaded = ProfileFile::load(tree / "a.ini", error);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->value("Pfade", "1"), longPath);
+}
+
+TEST(ProfileFile, ReadsOnlyRegularFilesAndSaysWhyNot)
+{
+    const testing_support::TempTree tree;
+    ASSERT_EQ(mkfifo((tree / "pipe.ini").c_str(), 0600), 0);
+    tree.writeFile("a.ini", "[Pfade]\n1=/srv\n");
+    // A pipe nobody writes to is refused at once rather than waited on for ever.
+    const std::pair<std::string, int> cases[] = { { tree / "missing.ini", ENOENT },
+        { tree.path(), EISDIR }, { tree / "pipe.ini", ProfileFile::kNotARegularFile },
+        { "", ENOENT }, { tree / std::string("a.ini\0x", 7), ENOENT } };
+    for (const auto &[path, expected] : cases) {
+        int error = 0;
+        EXPECT_FALSE(ProfileFile::load(path, error)) << path;
+        EXPECT_EQ(error, expected) << path;
+    }
+}
+
+TEST(ProfileFile, LooksUpKeysOfAHugeFileInLinearTime)
+{
+    std::string text = "[Pfade]\n";
+    constexpr int kKeys = 200000;
+    for (int key = 1; key <= kKeys; ++key)
+        text += std::to_string(key) + "=/srv/" + std::to_string(key) + "\n";
+    const ProfileFile profile = ProfileFile::parse(text);
+    // Quadratic look-ups would take minutes here; the whole test runs in well under a second.
+    for (int key = 1; key <= kKeys; ++key)
+        ASSERT_EQ(profile.value("pfade", std::to_string(key)), "/srv/" + std::to_string(key));
 }

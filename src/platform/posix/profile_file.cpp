@@ -1,8 +1,8 @@
 #include "platform/profile_file.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -23,14 +23,14 @@ std::string_view trimBlanks(std::string_view text)
     return text;
 }
 
-char lowerAscii(char c)
+std::string lowerAscii(std::string_view text)
 {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool sameName(std::string_view a, std::string_view b)
-{
-    return std::ranges::equal(a, b, [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
+    std::string lower(text);
+    for (char &c : lower) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
 }
 
 // One pair of quotes is removed only when it encloses the whole value.
@@ -42,12 +42,22 @@ std::string_view unquote(std::string_view value)
     return value;
 }
 
-// Reads the whole file; nothing when it cannot be opened or a read fails part-way.
-std::optional<std::string> readWholeFile(const std::string &path)
+// Reads the whole regular file; nothing, with `error` set, when it cannot.
+std::optional<std::string> readWholeFile(const std::string &path, int &error)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    // Opened without blocking: a pipe of that name, with nobody writing to it, would hold the
+    // start for ever.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        error = errno;
         return std::nullopt;
+    }
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = S_ISDIR(info.st_mode) ? EISDIR : ProfileFile::kNotARegularFile;
+        ::close(fd);
+        return std::nullopt;
+    }
     std::string content;
     char buffer[65536];
     for (;;) {
@@ -55,6 +65,7 @@ std::optional<std::string> readWholeFile(const std::string &path)
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0) {
+            error = errno;
             ::close(fd);
             return std::nullopt;
         }
@@ -68,10 +79,17 @@ std::optional<std::string> readWholeFile(const std::string &path)
 
 } // namespace
 
-ProfileFile ProfileFile::load(const std::string &path)
+std::optional<ProfileFile> ProfileFile::load(const std::string &path, int &error)
 {
-    const auto content = readWholeFile(path);
-    return content ? parse(*content) : ProfileFile {};
+    // A name cut at a NUL byte would be another file.
+    if (path.empty() || path.find('\0') != std::string::npos) {
+        error = ENOENT;
+        return std::nullopt;
+    }
+    const auto content = readWholeFile(path, error);
+    if (!content)
+        return std::nullopt;
+    return parse(*content);
 }
 
 ProfileFile ProfileFile::parse(std::string_view text)
@@ -98,11 +116,11 @@ ProfileFile ProfileFile::parse(std::string_view text)
                 current = nullptr;
                 continue;
             }
-            // A repeated section is kept too, but the look-up finds only the first one: a key that
-            // stands only in the repeat is not found.
-            profile.m_sections.push_back(
-                Section { std::string(trimBlanks(line.substr(1, close - 1))), {} });
-            current = &profile.m_sections.back();
+            // Only the first occurrence of a section is read: a key that stands only in a repeat
+            // is not found.
+            const auto [section, first]
+                = profile.m_sections.try_emplace(lowerAscii(trimBlanks(line.substr(1, close - 1))));
+            current = first ? &section->second : nullptr;
             continue;
         }
         const std::size_t equals = line.find('=');
@@ -110,24 +128,22 @@ ProfileFile ProfileFile::parse(std::string_view text)
             continue;
         const std::string_view key = trimBlanks(line.substr(0, equals));
         const std::string_view value = unquote(trimBlanks(line.substr(equals + 1)));
-        // A repeated key is kept too; the look-up finds the first one.
+        // Of a repeated key, the first occurrence counts.
         if (!key.empty())
-            current->entries.push_back(Entry { std::string(key), std::string(value) });
+            current->try_emplace(lowerAscii(key), value);
     }
     return profile;
 }
 
 std::optional<std::string> ProfileFile::value(std::string_view section, std::string_view key) const
 {
-    const auto s = std::ranges::find_if(
-        m_sections, [&](const Section &candidate) { return sameName(candidate.name, section); });
+    const auto s = m_sections.find(lowerAscii(section));
     if (s == m_sections.end())
         return std::nullopt;
-    const auto e = std::ranges::find_if(
-        s->entries, [&](const Entry &candidate) { return sameName(candidate.key, key); });
-    if (e == s->entries.end())
+    const auto e = s->second.find(lowerAscii(key));
+    if (e == s->second.end())
         return std::nullopt;
-    return e->value;
+    return e->second;
 }
 
 } // namespace platform
