@@ -1,7 +1,12 @@
 #include "startup/settings_file.h"
 
+#include "core/errors.h"
+#include "core/messages.h"
+#include "platform/environment.h"
 #include "platform/profile_file.h"
 #include "startup/command_line.h"
+
+#include <cerrno>
 
 namespace startup {
 
@@ -18,10 +23,48 @@ std::string settingsFilePathFor(const std::string &programPath)
     return programPath + ".ini";
 }
 
-Settings readSettings(const std::string &settingsPath)
+std::vector<std::string> settingsSearchPath(const std::string &programPath)
 {
-    const platform::ProfileFile profile = platform::ProfileFile::load(settingsPath);
+    std::vector<std::string> places;
+    if (!programPath.empty())
+        places.push_back(settingsFilePathFor(programPath));
+    // Only an absolute XDG_CONFIG_HOME counts; otherwise the user's configuration is in ~/.config.
+    const auto configHome = platform::environmentValue("XDG_CONFIG_HOME");
+    const auto home = platform::environmentValue("HOME");
+    if (configHome && configHome->starts_with('/'))
+        places.push_back(*configHome + "/ablagekehrer/ablagekehrer.ini");
+    else if (home && !home->empty())
+        places.push_back(*home + "/.config/ablagekehrer/ablagekehrer.ini");
+    places.emplace_back("/etc/ablagekehrer.ini");
+    return places;
+}
+
+std::string findSettingsFile(const std::string &programPath)
+{
+    for (const std::string &place : settingsSearchPath(programPath)) {
+        if (platform::pathExists(place))
+            return place;
+    }
+    return {};
+}
+
+Settings readSettings(const std::string &settingsPath, bool required)
+{
     Settings settings;
+    if (settingsPath.empty())
+        return settings;
+    int error = 0;
+    const auto loaded = platform::ProfileFile::load(settingsPath, error);
+    if (!loaded) {
+        if (error == ENOENT && !required)
+            return settings;
+        throw core::AppError(error == platform::ProfileFile::kNotARegularFile
+                ? std::string(core::messages::kNotARegularFile)
+                : core::messages::fileError(error),
+            settingsPath);
+    }
+    const platform::ProfileFile &profile = *loaded;
+    settings.found = true;
 
     for (int n = 1;; ++n) {
         auto directory = profile.value("Pfade", std::to_string(n));

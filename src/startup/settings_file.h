@@ -10,6 +10,15 @@ namespace startup {
 // component replaced by ".ini", or ".ini" appended when it has none.
 std::string settingsFilePathFor(const std::string &programPath);
 
+// Where the settings file is looked for, in this order: beside the program (see
+// settingsFilePathFor), then the user's `$XDG_CONFIG_HOME/ablagekehrer/ablagekehrer.ini`
+// (`~/.config/…` when that is not set), then the system's `/etc/ablagekehrer.ini`. An installed
+// program does not keep its settings beside itself in /usr/bin.
+std::vector<std::string> settingsSearchPath(const std::string &programPath);
+
+// The first of the places searched that holds something; empty when none does.
+std::string findSettingsFile(const std::string &programPath);
+
 // What the settings file supplies. A missing file, section or key gives the defaults.
 struct Settings
 {
@@ -21,8 +30,14 @@ struct Settings
     std::int32_t dayCount = 35;
     // Section "Optionen", key "Protokoll": empty means no log.
     std::string logFileName;
+    // Whether a settings file was read at all.
+    bool found = false;
 };
 
-Settings readSettings(const std::string &settingsPath);
+// Reads the settings file at `settingsPath`. An empty path gives the defaults, and so does a file
+// that is missing unless it is `required` (named by "/INI:"). Any other failure (no regular file,
+// no permission) throws core::AppError naming the file: settings that were meant to be read are
+// never silently replaced by the defaults.
+Settings readSettings(const std::string &settingsPath, bool required = false);
 
 } // namespace startup

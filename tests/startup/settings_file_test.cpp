@@ -1,7 +1,11 @@
+#include "core/errors.h"
 #include "startup/settings_file.h"
 #include "support/temp_tree.h"
 
+#include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <optional>
 
 using startup::readSettings;
 
@@ -40,4 +44,88 @@ TEST(SettingsFile, DayCountFallsBackOnlyWhenNotAnInteger)
         EXPECT_EQ(readSettings(tree / "o.ini").dayCount, expected) << tage;
         EXPECT_EQ(readSettings(tree / "o.ini").logFileName, "/var/App.log");
     }
+}
+
+namespace {
+
+// Sets an environment variable for one scope, or unsets it, and puts the old value back.
+class ScopedVariable
+{
+public:
+    ScopedVariable(const char *name, const std::optional<std::string> &value)
+        : m_name(name)
+    {
+        if (const char *old = std::getenv(name))
+            m_old = old;
+        if (value)
+            setenv(name, value->c_str(), 1);
+        else
+            unsetenv(name);
+    }
+    ~ScopedVariable()
+    {
+        if (m_old)
+            setenv(m_name, m_old->c_str(), 1);
+        else
+            unsetenv(m_name);
+    }
+    ScopedVariable(const ScopedVariable &) = delete;
+    ScopedVariable &operator=(const ScopedVariable &) = delete;
+
+private:
+    const char *m_name;
+    std::optional<std::string> m_old;
+};
+
+} // namespace
+
+TEST(SettingsFile, IsSearchedBesideTheProgramThenForTheUserThenForTheSystem)
+{
+    const testing_support::TempTree tree;
+    const std::string program = tree / "bin/ablagekehrer";
+    const std::string beside = tree / "bin/ablagekehrer.ini";
+    const std::string xdg = tree / "xdg/ablagekehrer/ablagekehrer.ini";
+    const std::string home = tree / "home/.config/ablagekehrer/ablagekehrer.ini";
+    const std::string system = "/etc/ablagekehrer.ini";
+    const ScopedVariable homeVariable("HOME", tree / "home");
+    {
+        const ScopedVariable config("XDG_CONFIG_HOME", tree / "xdg");
+        EXPECT_EQ(startup::settingsSearchPath(program), (std::vector { beside, xdg, system }));
+    }
+    {
+        // Unset, empty or relative: the user's configuration is in ~/.config.
+        for (const std::optional<std::string> &config : { std::optional<std::string>(),
+                 std::optional<std::string>(""), std::optional<std::string>("relative") }) {
+            const ScopedVariable variable("XDG_CONFIG_HOME", config);
+            EXPECT_EQ(startup::settingsSearchPath(program), (std::vector { beside, home, system }));
+        }
+    }
+    EXPECT_EQ(startup::settingsSearchPath("").front(), home);
+
+    // The first that exists is read.
+    const ScopedVariable config("XDG_CONFIG_HOME", tree / "xdg");
+    const bool systemHasOne = std::filesystem::exists(system);
+    EXPECT_EQ(startup::findSettingsFile(program), systemHasOne ? system : "");
+    tree.writeFile("xdg/ablagekehrer/ablagekehrer.ini");
+    EXPECT_EQ(startup::findSettingsFile(program), xdg);
+    tree.writeFile("bin/ablagekehrer.ini");
+    EXPECT_EQ(startup::findSettingsFile(program), beside);
+}
+
+TEST(SettingsFile, FileThatCannotBeReadIsAnErrorThatNamesIt)
+{
+    const testing_support::TempTree tree;
+    tree.makeDirectory("folder.ini");
+    const std::pair<std::string, bool> cases[]
+        = { { tree / "folder.ini", false }, { tree / "missing.ini", true } };
+    for (const auto &[path, required] : cases) {
+        try {
+            readSettings(path, required);
+            ADD_FAILURE() << path;
+        } catch (const core::AppError &error) {
+            EXPECT_EQ(error.path(), path);
+        }
+    }
+    // A missing file that was only searched for gives the defaults.
+    EXPECT_FALSE(readSettings(tree / "missing.ini").found);
 }

@@ -1,0 +1,34 @@
+#include "platform/environment.h"
+
+#include <cstdlib>
+#include <sys/stat.h>
+
+namespace platform {
+
+std::optional<std::string> environmentValue(const char *name)
+{
+    const char *value = std::getenv(name);
+    if (!value)
+        return std::nullopt;
+    return std::string(value);
+}
+
+bool pathExists(const std::string &path)
+{
+    if (path.empty() || path.find('\0') != std::string::npos)
+        return false;
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+bool hasDisplay()
+{
+    for (const char *variable : { "DISPLAY", "WAYLAND_DISPLAY" }) {
+        const auto value = environmentValue(variable);
+        if (value && !value->empty())
+            return true;
+    }
+    return false;
+}
+
+} // namespace platform
