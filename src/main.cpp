@@ -1,8 +1,10 @@
+#include "platform/environment.h"
 #include "platform/locale_formats.h"
 #include "platform/program_path.h"
 #include "startup/command_line.h"
 #include "startup/headless.h"
 #include "startup/settings_file.h"
+#include "startup/usage.h"
 
 #ifdef ABLAGEKEHRER_GUI
 #include "window/application.h"
@@ -10,25 +12,48 @@
 #include "window/texts.h"
 
 #include <QApplication>
+#include <optional>
 #endif
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #ifdef ABLAGEKEHRER_GUI
 namespace {
 
-// Under cron or a systemd timer there is no display, and the program must not need one.
-bool hasDisplay()
+// The window on the session's display. When that display cannot be opened (a DISPLAY left over in
+// a cron job's environment, a display server that is gone), Qt would abort; its platforms are then
+// asked in turn, ending with one that needs no display, and the window is not used at all: the
+// program goes on without it, as without a display. Returns nothing in that case.
+std::optional<int> runWithWindow(int &argc, char **argv, const std::vector<std::string> &arguments,
+    const std::string &settingsPath, const platform::LocaleFormats &formats)
 {
-    for (const char *variable : { "DISPLAY", "WAYLAND_DISPLAY" }) {
-        const char *value = std::getenv(variable);
-        if (value && *value)
-            return true;
+    constexpr char kNoDisplay[] = "offscreen";
+    const bool platformChosen = !platform::environmentValue("QT_QPA_PLATFORM").value_or("").empty();
+    if (!platformChosen) {
+        std::string platforms;
+        if (platform::environmentValue("WAYLAND_DISPLAY").value_or("") != "")
+            platforms += "wayland;";
+        if (platform::environmentValue("DISPLAY").value_or("") != "")
+            platforms += "xcb;";
+        qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platforms + kNoDisplay));
     }
-    return false;
+    // Qt's complaints about a display it cannot open would reach cron's mail; whether there is a
+    // window is decided here, and a run without one says what it has to say itself.
+    const QtMessageHandler silent = [](QtMsgType, const QMessageLogContext &, const QString &) {};
+    const QtMessageHandler previous = qInstallMessageHandler(platformChosen ? nullptr : silent);
+    QApplication application(argc, argv);
+    qInstallMessageHandler(previous);
+    if (!platformChosen) {
+        qunsetenv("QT_QPA_PLATFORM");
+        if (QGuiApplication::platformName() == QLatin1String(kNoDisplay))
+            return std::nullopt;
+    }
+    // The name, not the display name: Qt would append a display name to every caption.
+    QApplication::setApplicationName(QString::fromUtf8(window::texts::kApplicationTitle));
+    window::QtDialogs dialogs;
+    return window::runWindow(dialogs, arguments, settingsPath, formats);
 }
 
 } // namespace
@@ -37,17 +62,21 @@ bool hasDisplay()
 int main(int argc, char **argv)
 {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    const platform::LocaleFormats formats = platform::loadUserLocaleFormats();
+    const startup::Requests requests = startup::scanRequests(arguments);
     const std::string program = platform::ownExecutablePath();
-    const std::string settingsPath
-        = program.empty() ? std::string() : startup::settingsFilePathFor(program);
+    if (requests.help || requests.version) {
+        const std::string text = requests.help
+            ? startup::usageText(startup::settingsSearchPath(program))
+            : startup::versionText();
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    const platform::LocaleFormats formats = platform::loadUserLocaleFormats();
+    const std::string settingsPath = startup::findSettingsFile(program);
 #ifdef ABLAGEKEHRER_GUI
-    if (hasDisplay() && !startup::scanRequests(arguments).listOnly) {
-        QApplication application(argc, argv);
-        // The name, not the display name: Qt would append a display name to every caption.
-        QApplication::setApplicationName(QString::fromUtf8(window::texts::kApplicationTitle));
-        window::QtDialogs dialogs;
-        return window::runWindow(dialogs, arguments, settingsPath, formats);
+    if (platform::hasDisplay() && !requests.listOnly) {
+        if (const auto exitCode = runWithWindow(argc, argv, arguments, settingsPath, formats))
+            return *exitCode;
     }
 #endif
     return startup::runHeadless(arguments, settingsPath, formats, stdout, stderr);

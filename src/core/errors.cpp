@@ -11,6 +11,7 @@ std::string withFinalStop(std::string message)
 
 } // namespace core
 
+#include "core/deletion_run.h"
 #include "core/messages.h"
 
 #include <cerrno>
@@ -39,6 +40,24 @@ std::string fileError(int errorNumber)
     default:
         return "E/A-Fehler " + std::to_string(errorNumber);
     }
+}
+
+} // namespace core::messages
+
+namespace core::messages {
+
+std::string notDeletedReason(Outcome outcome, int errorNumber)
+{
+    switch (outcome) {
+    case Outcome::Changed:
+        return "seit der Auflistung geändert";
+    case Outcome::DirectoryChanged:
+        return "Verzeichnis geändert";
+    case Outcome::Deleted:
+    case Outcome::Refused:
+        break;
+    }
+    return fileError(errorNumber);
 }
 
 } // namespace core::messages

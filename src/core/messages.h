@@ -2,8 +2,13 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+
+namespace core {
+enum class Outcome : unsigned char;
+}
 
 // Every text the program shows or writes, each in one place.
 namespace core::messages {
@@ -17,6 +22,8 @@ inline constexpr std::string_view kCountWithSubdirectories
     = "/Anzahl und /Sub ist nicht kombinierbar!";
 inline constexpr std::string_view kErrorPrefix = "Ablagekehrer: ";
 inline constexpr std::string_view kCannotInsertRow = "Zeile kann nicht eingefügt werden";
+// A settings file that is a folder, a pipe or a device.
+inline constexpr std::string_view kNotARegularFile = "Keine gewöhnliche Datei";
 
 // "%d Dateien": the plural stands for every count, 1 included.
 inline std::string fileCount(std::size_t count)
@@ -42,12 +49,41 @@ inline std::string notAnInteger(std::string_view text)
     return "'" + std::string(text) + "' ist kein gültiger Integerwert";
 }
 
-} // namespace core::messages
+// A run without the window that has no folder to clean.
+inline constexpr std::string_view kNoSettingsNoFolder
+    = "Kein Verzeichnis: keine Einstellungsdatei gefunden und kein /VERZEICHNIS: angegeben";
+inline constexpr std::string_view kNoFolderListed = "Kein Verzeichnis unter [Pfade] eingetragen";
+inline std::string noSuchFolderNumber(std::int32_t number, std::size_t listed)
+{
+    return "Kein Verzeichnis Nr. " + std::to_string(number) + " unter [Pfade] ("
+        + std::to_string(listed) + " eingetragen)";
+}
 
-namespace core::messages {
+// A switch that names a file or folder, given with nothing after it.
+inline std::string namesNothing(std::string_view switchText)
+{
+    return "'" + std::string(switchText) + "' ohne Pfad";
+}
+
+// An argument that is no switch, refused before anything is listed, deleted or logged.
+inline std::string unknownArgument(std::string_view argument)
+{
+    return "'" + std::string(argument) + "' ist kein gültiges Argument (siehe --help)";
+}
 
 // The German message for a failed file operation, from the system's error number: the few
 // everyday causes by name, any other as "E/A-Fehler" with the number itself.
 std::string fileError(int errorNumber);
+
+// Why a listed file stayed, as its log line and its error line say it: the system's message
+// without its final stop, «seit der Auflistung geändert» or «Verzeichnis geändert».
+std::string notDeletedReason(Outcome outcome, int errorNumber);
+inline constexpr std::string_view kNotDeleted = "nicht gelöscht: ";
+
+// The window's error box after a run in which files stayed.
+inline std::string filesStayed(std::size_t count)
+{
+    return std::to_string(count) + " Dateien wurden nicht gelöscht";
+}
 
 } // namespace core::messages

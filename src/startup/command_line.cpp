@@ -64,21 +64,54 @@ std::optional<std::int32_t> parseDecimal(std::string_view text)
     return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
+constexpr std::string_view kDaysSwitch = "/TAGE:";
+constexpr std::string_view kDirectoryIndexSwitch = "/ID:";
 constexpr std::string_view kLogSwitch = "/PROTOKOLL:";
+constexpr std::string_view kKeepSwitch = "/ANZAHL:";
+constexpr std::string_view kSubdirectoriesSwitch = "/SUB";
+constexpr std::string_view kListOnlySwitch = "/LISTE";
+constexpr std::string_view kDirectorySwitch = "/VERZEICHNIS:";
+constexpr std::string_view kSettingsSwitch = "/INI:";
 
-// "GO" or "SOFORT" anywhere in the upper-cased argument. A log path such as "/var/log/cargo.log"
-// holds "GO" by chance; it must never start a deletion that nobody confirmed.
+// Only the whole word starts a deletion that nobody confirms: a log path such as
+// "/var/log/cargo.log", a folder "/srv/django-logs" or "ergo" merely holds the letters.
 bool asksForUnattendedRun(std::string_view upper)
 {
-    if (upper.starts_with(kLogSwitch))
-        return false;
-    return upper.find("GO") != std::string_view::npos
-        || upper.find("SOFORT") != std::string_view::npos;
+    if (upper.starts_with('/'))
+        upper.remove_prefix(1);
+    return upper == "GO" || upper == "SOFORT";
 }
 
-bool asksForListOnly(std::string_view upper)
+bool asksForHelp(std::string_view upper)
 {
-    return upper.starts_with("/LISTE");
+    return upper == "--HELP" || upper == "-H" || upper == "/?";
+}
+
+bool asksForVersion(std::string_view upper)
+{
+    return upper == "--VERSION";
+}
+
+// Whether the argument is one of the switches, whatever its value.
+bool isSwitch(std::string_view upper)
+{
+    for (const std::string_view prefix :
+        { kDaysSwitch, kDirectoryIndexSwitch, kLogSwitch, kKeepSwitch, kSubdirectoriesSwitch,
+            kListOnlySwitch, kDirectorySwitch, kSettingsSwitch }) {
+        if (upper.starts_with(prefix))
+            return true;
+    }
+    return asksForUnattendedRun(upper) || asksForHelp(upper) || asksForVersion(upper);
+}
+
+// The value of a switch that names a file or folder: the letters as given, since on Linux
+// "/var/log/App.log" and "/VAR/LOG/APP.LOG" are different files. An empty value names nothing.
+std::string pathValue(const std::string &argument, std::string_view prefix)
+{
+    std::string value = argument.substr(prefix.size());
+    if (value.empty())
+        throw core::AppError(core::messages::namesNothing(prefix));
+    return value;
 }
 
 std::string_view trimSeparators(std::string_view text)
@@ -153,35 +186,34 @@ std::int16_t clampCount(std::int32_t value)
 
 void applySwitches(const std::vector<std::string> &arguments, SwitchResults &results)
 {
-    constexpr std::string_view kDays = "/TAGE:";
-    constexpr std::string_view kDirectory = "/ID:";
-    constexpr std::string_view kKeep = "/ANZAHL:";
-
     for (const std::string &argument : arguments) {
         const std::string upper = upperAscii(argument);
-        if (upper.starts_with(kDays))
-            results.dayCount = convertSwitchInteger(std::string_view(upper).substr(kDays.size()));
-        if (upper.starts_with(kDirectory)) {
+        const std::string_view value(upper);
+        if (upper.starts_with(kDaysSwitch))
+            results.dayCount = convertSwitchInteger(value.substr(kDaysSwitch.size()));
+        if (upper.starts_with(kDirectoryIndexSwitch)) {
             const std::int32_t number
-                = convertSwitchInteger(std::string_view(upper).substr(kDirectory.size()));
+                = convertSwitchInteger(value.substr(kDirectoryIndexSwitch.size()));
+            results.directoryNumber = number;
             // "/ID:-2147483648" has no index one below it; the lowest index is as far outside the
             // list as the missing one would be.
             results.directoryIndex
                 = number == std::numeric_limits<std::int32_t>::min() ? number : number - 1;
         }
-        const bool isLog = upper.starts_with(kLogSwitch);
         if (asksForUnattendedRun(upper))
             results.unattended = true;
-        // The log path keeps its letters: on Linux "/var/log/App.log" and "/VAR/LOG/APP.LOG" are
-        // different files.
-        if (isLog)
+        if (upper.starts_with(kLogSwitch))
             results.logFileName = argument.substr(kLogSwitch.size());
-        if (upper.starts_with(kKeep))
-            results.keepCount = convertSwitchInteger(std::string_view(upper).substr(kKeep.size()));
-        if (upper.starts_with("/SUB"))
+        if (upper.starts_with(kKeepSwitch))
+            results.keepCount = convertSwitchInteger(value.substr(kKeepSwitch.size()));
+        if (upper.starts_with(kSubdirectoriesSwitch))
             results.includeSubdirectories = true;
-        if (asksForListOnly(upper))
+        if (upper.starts_with(kListOnlySwitch))
             results.listOnly = true;
+        if (upper.starts_with(kDirectorySwitch))
+            results.directory = pathValue(argument, kDirectorySwitch);
+        if (upper.starts_with(kSettingsSwitch))
+            results.settingsFile = pathValue(argument, kSettingsSwitch);
     }
 }
 
@@ -191,7 +223,11 @@ Requests scanRequests(const std::vector<std::string> &arguments)
     for (const std::string &argument : arguments) {
         const std::string upper = upperAscii(argument);
         requests.unattended = requests.unattended || asksForUnattendedRun(upper);
-        requests.listOnly = requests.listOnly || asksForListOnly(upper);
+        requests.listOnly = requests.listOnly || upper.starts_with(kListOnlySwitch);
+        requests.help = requests.help || asksForHelp(upper);
+        requests.version = requests.version || asksForVersion(upper);
+        if (!requests.unknownArgument && !isSwitch(upper))
+            requests.unknownArgument = argument;
     }
     return requests;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/errors.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -7,6 +9,14 @@
 #include <vector>
 
 namespace startup {
+
+// An argument that matches no switch, refused in a run that nobody watches: the program ends with
+// exit code 2 before anything is listed, deleted or logged.
+class RefusedArgument : public core::AppError
+{
+public:
+    using core::AppError::AppError;
+};
 
 // Splits a whole command line into arguments, the way the program reads its command line on
 // Windows: every character of code 32 or less separates arguments; a double quote opens a quoted
@@ -37,15 +47,20 @@ struct SwitchResults
     std::int32_t dayCount = -1; // "/TAGE:"
     std::int32_t keepCount = -1; // "/ANZAHL:"
     std::int32_t directoryIndex = -1; // "/ID:" minus one
+    std::int32_t directoryNumber = 0; // "/ID:" as given; 0 when not given
     bool unattended = false; // "GO" or "SOFORT"
     bool includeSubdirectories = false; // "/SUB"
     bool listOnly = false; // "/LISTE"
     std::string logFileName; // "/PROTOKOLL:", letters as given
+    std::string directory; // "/VERZEICHNIS:", letters as given; empty when not given
+    std::string settingsFile; // "/INI:", letters as given; empty when not given
 };
 
 // Applies the switch table to the arguments, first to last; every argument is tested against every
-// switch, and the last occurrence of a switch wins. `results` is updated as the arguments are read,
-// so after a conversion error (thrown as core::AppError) it holds what was read before it.
+// switch, and the last occurrence of a switch wins. "GO" and "SOFORT" count only as whole words,
+// with or without a leading "/". `results` is updated as the arguments are read, so after an error
+// (thrown as core::AppError: a value that is no number, a "/VERZEICHNIS:" or "/INI:" that names
+// nothing) it holds what was read before it. Arguments that match no switch are passed over here.
 void applySwitches(const std::vector<std::string> &arguments, SwitchResults &results);
 
 // What the arguments ask of the program as a whole, read without converting any value, so that it
@@ -56,6 +71,12 @@ struct Requests
 {
     bool unattended = false; // "GO" or "SOFORT"
     bool listOnly = false; // "/LISTE"
+    bool help = false; // "--help", "-h" or "/?"
+    bool version = false; // "--version"
+    // The first argument that matches no switch, as given. A run that deletes or prints unattended
+    // refuses it, since a mistyped switch or a folder given bare would otherwise clean another
+    // folder than the one meant.
+    std::optional<std::string> unknownArgument;
 };
 Requests scanRequests(const std::vector<std::string> &arguments);
 

@@ -7,10 +7,14 @@
 namespace startup {
 
 StartupResult FormCreate(core::JobState &state, const std::vector<std::string> &arguments,
-    const std::string &settingsPath)
+    const std::string &settingsPath, UnknownArguments unknown)
 {
     state.Loading = true;
     state.Table.setHeader(core::messages::kColumnHeaders);
+    if (unknown == UnknownArguments::Refuse) {
+        if (const auto argument = scanRequests(arguments).unknownArgument)
+            throw RefusedArgument(core::messages::unknownArgument(*argument));
+    }
     state.IncludeSubdirectories = false;
     state.LogFileName.clear();
 
@@ -24,13 +28,29 @@ StartupResult FormCreate(core::JobState &state, const std::vector<std::string> &
     state.IncludeSubdirectories = switches.includeSubdirectories;
     state.LogFileName = switches.logFileName;
 
-    const Settings settings = readSettings(settingsPath);
+    StartupResult result;
+    const bool named = !switches.settingsFile.empty();
+    const std::string &settingsFile = named ? switches.settingsFile : settingsPath;
+    const Settings settings = readSettings(settingsFile, named);
+    if (settings.found)
+        result.settingsFile = settingsFile;
     state.Directories = settings.directories;
-    const std::int32_t index = switches.directoryIndex == -1 ? 0 : switches.directoryIndex;
-    state.SelectedDirectory
-        = index >= 0 && static_cast<std::size_t>(index) < state.Directories.size()
-        ? state.Directories[static_cast<std::size_t>(index)]
-        : std::string();
+    result.directoryNumber = switches.directoryNumber;
+    if (!switches.directory.empty()) {
+        // The folder of this run, added and selected like one added with the folder button.
+        std::string directory = switches.directory;
+        if (directory.back() != '/')
+            directory.push_back('/');
+        state.Directories.push_back(directory);
+        state.SelectedDirectory = directory;
+        result.directoryGiven = true;
+    } else {
+        const std::int32_t index = switches.directoryIndex == -1 ? 0 : switches.directoryIndex;
+        state.SelectedDirectory
+            = index >= 0 && static_cast<std::size_t>(index) < state.Directories.size()
+            ? state.Directories[static_cast<std::size_t>(index)]
+            : std::string();
+    }
 
     state.Mode = core::SelectionMode::Age;
     state.DayCount = clampCount(switches.dayCount >= 1 ? switches.dayCount : settings.dayCount);
@@ -41,7 +61,6 @@ StartupResult FormCreate(core::JobState &state, const std::vector<std::string> &
     if (state.LogFileName.empty())
         state.LogFileName = settings.logFileName;
 
-    StartupResult result;
     result.listOnly = switches.listOnly;
     if (state.Mode == core::SelectionMode::Count && state.IncludeSubdirectories) {
         result.countWithSubdirectoriesNotice = true;

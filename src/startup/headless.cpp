@@ -1,10 +1,13 @@
 #include "startup/headless.h"
 
+#include "core/control_bytes.h"
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/selection.h"
+#include "startup/command_line.h"
 #include "startup/form_create.h"
 #include "startup/listing_output.h"
+#include "startup/selected_folder.h"
 #include "startup/unattended.h"
 
 #include <cerrno>
@@ -14,13 +17,49 @@ namespace startup {
 
 namespace {
 
-int report(std::FILE *err, const std::string &message)
+constexpr int kFailed = 1;
+constexpr int kRefused = 2;
+
+// One line on `err`: "Ablagekehrer: ", "PATH: " where the error concerns a file or folder, and the
+// message with its final stop.
+void reportLine(std::FILE *err, const std::string &path, const std::string &message)
 {
-    const std::string line
-        = std::string(core::messages::kErrorPrefix) + core::withFinalStop(message) + "\n";
+    std::string line(core::messages::kErrorPrefix);
+    if (!path.empty())
+        line += path + ": ";
+    line += core::withFinalStop(message);
+    core::maskControlBytes(line);
+    line.push_back('\n');
     std::fwrite(line.data(), 1, line.size(), err);
     std::fflush(err);
-    return 1;
+}
+
+int report(std::FILE *err, const core::AppError &error, int exitCode = kFailed)
+{
+    reportLine(err, error.path(), error.what());
+    if (!error.note().empty())
+        reportLine(err, {}, error.note());
+    return exitCode;
+}
+
+int report(std::FILE *err, const std::string &message)
+{
+    reportLine(err, {}, message);
+    return kFailed;
+}
+
+// A line for each listed file that stayed: the scheduler's mail names every one.
+int reportStayed(std::FILE *err, const core::JobState &state, const core::DeletionReport &run)
+{
+    const core::ListingTable &table = state.Table;
+    for (const core::StayedFile &stayed : run.stayed) {
+        const std::string path = table.directoryPath(table.fileDirectory(stayed.row))
+            + std::string(table.fileName(stayed.row));
+        reportLine(err, path,
+            std::string(core::messages::kNotDeleted)
+                + core::messages::notDeletedReason(stayed.outcome, stayed.error));
+    }
+    return run.stayed.empty() ? 0 : kFailed;
 }
 
 } // namespace
@@ -30,21 +69,25 @@ int runHeadless(const std::vector<std::string> &arguments, const std::string &se
 {
     try {
         core::JobState state(formats);
-        const StartupResult startup = FormCreate(state, arguments, settingsPath);
+        const StartupResult startup
+            = FormCreate(state, arguments, settingsPath, UnknownArguments::Refuse);
         if (startup.countWithSubdirectoriesNotice)
             return report(err, std::string(core::messages::kCountWithSubdirectories));
+        requireSelectedFolder(state, startup);
         if (startup.unattendedRequested && !startup.listOnly) {
             // Under cron every printed line becomes a mail: a run that went well says nothing.
-            runUnattended(state);
-            return 0;
+            return reportStayed(err, state, runUnattended(state, true));
         }
         state.Loading = false;
         core::Refresh(state);
+        requireSearchedFolder(state);
         if (!writeListing(state, out))
             return report(err, core::messages::fileError(errno));
         return 0;
+    } catch (const RefusedArgument &error) {
+        return report(err, error, kRefused);
     } catch (const core::AppError &error) {
-        return report(err, error.what());
+        return report(err, error);
     } catch (const std::bad_alloc &) {
         return report(err, core::messages::fileError(ENOMEM));
     } catch (const std::exception &error) {

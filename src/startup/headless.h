@@ -9,9 +9,12 @@
 namespace startup {
 
 // The program without a window: start-up, then either the unattended run (with "GO" or "SOFORT",
-// unless "/LISTE" is given) or the listing printed to `out`. Errors and notices
-// go to `err` as one line, "Ablagekehrer: " and the message. Returns the process's exit code:
-// 0, or 1 after any error.
+// unless "/LISTE" is given) or the listing printed to `out`. `settingsPath` is the settings file
+// the search found (empty when none). Errors and notices go to `err` as one line each,
+// "Ablagekehrer: ", the path the error concerns and ": " where there is one, and the message; each
+// listed file that stayed gets such a line too. Returns the process's exit code: 0; 1 after any
+// error or when a listed file stayed; 2 for an argument that matches no switch, refused before
+// anything was listed, deleted or logged.
 int runHeadless(const std::vector<std::string> &arguments, const std::string &settingsPath,
     const platform::LocaleFormats &formats, std::FILE *out, std::FILE *err);
 

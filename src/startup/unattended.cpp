@@ -1,15 +1,17 @@
 #include "startup/unattended.h"
 
-#include "core/deletion_run.h"
 #include "core/selection.h"
+#include "startup/selected_folder.h"
 
 namespace startup {
 
-void runUnattended(core::JobState &state)
+core::DeletionReport runUnattended(core::JobState &state, bool folderRequired)
 {
     state.Loading = false;
     core::Refresh(state);
-    core::DeleteListed(state);
+    if (folderRequired)
+        requireSearchedFolder(state);
+    return core::DeleteListed(state);
 }
 
 } // namespace startup

@@ -25,7 +25,11 @@ int runWindow(Dialogs &dialogs, const std::vector<std::string> &arguments,
     }
     window.show();
     const int loop = QApplication::exec();
-    const bool unattendedFailed = startup::scanRequests(arguments).unattended && !completed;
+    const startup::Requests requests = startup::scanRequests(arguments);
+    // An unattended run refused for an argument that matches no switch did nothing at all.
+    if (requests.unattended && requests.unknownArgument)
+        return 2;
+    const bool unattendedFailed = requests.unattended && !completed;
     return loop != 0 || unattendedFailed ? 1 : 0;
 }
 

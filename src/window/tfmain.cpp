@@ -4,6 +4,7 @@
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/selection.h"
+#include "startup/command_line.h"
 #include "startup/unattended.h"
 #include "window/dialogs.h"
 #include "window/images.h"
@@ -67,7 +68,7 @@ template <typename Handler> bool TFmain::guarded(Handler &&handler)
         handler();
         return true;
     } catch (const core::AppError &error) {
-        showError(error.what());
+        showError(error.what(), error.path(), error.note());
     } catch (const std::bad_alloc &) {
         showError(core::messages::fileError(ENOMEM));
     }
@@ -264,7 +265,11 @@ std::optional<startup::StartupResult> TFmain::FormCreate(
     // Start-up writes the header row of the table.
     const bool completed = guarded([&] {
         ListingModel::Change change(*m_model);
-        result = startup::FormCreate(m_state, arguments, settingsPath);
+        // Arguments that match no switch are ignored while the user watches the window, but stop
+        // an unattended run before it lists anything.
+        result = startup::FormCreate(m_state, arguments, settingsPath,
+            startup::scanRequests(arguments).unattended ? startup::UnknownArguments::Refuse
+                                                        : startup::UnknownArguments::Ignore);
     });
     showStartupState();
     if (!completed)
@@ -276,13 +281,16 @@ std::optional<startup::StartupResult> TFmain::FormCreate(
 
 bool TFmain::runUnattended()
 {
-    const bool completed = guarded([this] {
+    std::size_t stayed = 0;
+    const bool completed = guarded([&] {
         WaitCursor wait;
         ListingModel::Change change(*m_model);
-        startup::runUnattended(m_state);
+        stayed = startup::runUnattended(m_state, false).stayed.size();
     });
     showResults();
-    return completed;
+    if (stayed > 0)
+        showError(core::messages::filesStayed(stayed));
+    return completed && stayed == 0;
 }
 
 QString TFmain::statusText(int panel) const
@@ -343,10 +351,14 @@ void TFmain::loeschenClick()
     const int count = m_state.Table.rowCount() - 1;
     if (!m_dialogs.confirm(this, texts::confirmDeletion(count)))
         return;
+    std::size_t stayed = 0;
     {
         WaitCursor wait;
-        core::DeleteListed(m_state);
+        stayed = core::DeleteListed(m_state).stayed.size();
     }
+    // Files that stayed are told before the listing shows them again.
+    if (stayed > 0)
+        showError(core::messages::filesStayed(stayed));
     dirChange();
 }
 
@@ -405,9 +417,14 @@ void TFmain::addDirectoryEntry(const std::string &path)
     dir->addItem(displayed(path), QByteArray::fromStdString(path));
 }
 
-void TFmain::showError(const std::string &message)
+void TFmain::showError(const std::string &message, const std::string &path, const std::string &note)
 {
-    m_dialogs.error(this, displayed(core::withFinalStop(message)));
+    std::string text = core::withFinalStop(message);
+    for (const std::string *line : { &path, &note }) {
+        if (!line->empty())
+            text += "\n" + *line;
+    }
+    m_dialogs.error(this, displayed(text));
 }
 
 } // namespace window

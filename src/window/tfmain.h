@@ -46,8 +46,8 @@ public:
         const std::vector<std::string> &arguments, const std::string &settingsPath);
 
     // The unattended run, before the window is first shown: lists with the counts exactly as
-    // start-up set them and deletes every listed file. Returns false after an error, which is
-    // shown in the error box; the window is then the user's.
+    // start-up set them and deletes every listed file. Returns false after an error, or when
+    // listed files stayed; either is shown in the error box, and the window is then the user's.
     bool runUnattended();
 
     const core::JobState &state() const { return m_state; }
@@ -92,7 +92,10 @@ private:
     void showResults();
     void showStartupState();
     void addDirectoryEntry(const std::string &path);
-    void showError(const std::string &message);
+    // The error box: the message with its final stop, and beneath it the path the error concerns
+    // and a note, each on a line of its own where there is one.
+    void showError(
+        const std::string &message, const std::string &path = {}, const std::string &note = {});
     // Runs a handler as an event calls it: an error it raises ends it and is shown in the error
     // box, and the window goes on with the state the handler left. False after an error.
     template <typename Handler> bool guarded(Handler &&handler);

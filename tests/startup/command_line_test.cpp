@@ -77,11 +77,42 @@ TEST(Switches, LogPathKeepsItsLettersAndNeverStartsTheRun)
 {
     EXPECT_EQ(apply({ "/Protokoll:/var/log/App.log" }).logFileName, "/var/log/App.log");
     EXPECT_EQ(apply({ "/PROTOKOLL: /x/ " }).logFileName, " /x/ ");
-    EXPECT_FALSE(apply({ "/PROTOKOLL:/var/log/cargo.log" }).unattended);
-    EXPECT_FALSE(apply({ "/protokoll:/home/sofort/x.log" }).unattended);
-    for (const char *request : { "GO", "go", "-go", "sofort", "/SUBGO" })
+    EXPECT_EQ(apply({ "/Verzeichnis:/srv/Alt" }).directory, "/srv/Alt");
+    EXPECT_EQ(apply({ "/ini:/etc/Kehrer.ini" }).settingsFile, "/etc/Kehrer.ini");
+}
+
+TEST(Switches, OnlyTheWholeWordStartsTheUnattendedRun)
+{
+    for (const char *request : { "GO", "go", "/GO", "Sofort", "/sofort" })
         EXPECT_TRUE(apply({ request }).unattended) << request;
+    // Paths, folders and words that merely hold the letters start nothing.
+    for (const char *other : { "/PROTOKOLL:/var/log/cargo.log", "/protokoll:/home/sofort/x.log",
+             "/VERZEICHNIS:/srv/django-logs", "/INI:/etc/go.ini", "/srv/django-logs", "ergo", "-go",
+             "/sofortig", "/SUBGO", "GO!", " GO" })
+        EXPECT_FALSE(apply({ other }).unattended) << other;
     EXPECT_TRUE(apply({ "/SUBGO" }).includeSubdirectories);
+}
+
+TEST(Switches, PathSwitchesWithoutAPathAreErrors)
+{
+    for (const char *empty : { "/VERZEICHNIS:", "/ini:" }) {
+        SwitchResults r;
+        EXPECT_EQ(errorOf({ empty }, r), "'" + startup::upperAscii(empty) + "' ohne Pfad");
+    }
+}
+
+TEST(Switches, ArgumentsThatMatchNoSwitchAreFoundWithoutConvertingValues)
+{
+    for (const char *unknown :
+        { "/ANZHAL:5", "/srv/alt", "-go", "/sofortig", "ergo", "", "/TAG:3", "--hilfe" }) {
+        const auto requests = startup::scanRequests({ "/TAGE:x", unknown, "/bad" });
+        EXPECT_EQ(requests.unknownArgument, std::string(unknown)) << unknown;
+    }
+    const auto known = startup::scanRequests(
+        { "/tage:abc", "/ID:", "/Anzahl:1", "/subdir", "/PROTOKOLL:", "/liste", "/Verzeichnis:/x",
+            "/INI:/y", "go", "/SOFORT", "--help", "-H", "/?", "--VERSION" });
+    EXPECT_FALSE(known.unknownArgument);
+    EXPECT_TRUE(known.help && known.version && known.listOnly && known.unattended);
 }
 
 TEST(Switches, BadValueThrowsAndKeepsWhatWasReadBefore)

@@ -5,6 +5,9 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <regex>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using testing_support::localEpoch;
 using testing_support::TempTree;
@@ -65,7 +68,8 @@ TEST(Headless, PrintsTheListingWithoutDeletingAnything)
 
     EXPECT_EQ(run({ "/TAGE:5" }, tree / "a.ini").out, listing.out);
 
-    const HeadlessRun empty = run({ "/ID:2" }, tree / "a.ini");
+    tree.makeDirectory("new");
+    const HeadlessRun empty = run({ "/VERZEICHNIS:" + (tree / "new") }, tree / "a.ini");
     EXPECT_EQ(empty.exitCode, 0);
     EXPECT_EQ(empty.out, header + "-- Keine Dateien gefunden --\t\t\t\t\n0 Dateien\t0 KB Gesamt\n");
 }
@@ -175,8 +179,8 @@ TEST(Unattended, WithoutAFolderDeletesNothingAnywhere)
     const HeadlessRun beyond = run({ "/ID:5", "/SUB", "GO" }, tree / "a.ini");
     const HeadlessRun none = run({ "/SUB", "GO" }, tree / "missing.ini");
     std::filesystem::current_path(previous);
-    EXPECT_EQ(beyond.exitCode, 0);
-    EXPECT_EQ(none.exitCode, 0);
+    EXPECT_EQ(beyond.exitCode, 1);
+    EXPECT_EQ(none.exitCode, 1);
     EXPECT_TRUE(tree.exists("cwd/old.log"));
 }
 
@@ -206,4 +210,94 @@ TEST(Unattended, CountModeDeletesAllButTheNewestAndLogsThemOldestFirst)
     EXPECT_EQ(std::regex_replace(tree.readFile("run.log"), stamp, "\r\nSTAMP "),
         "\r\nStart der Dateilöschung von 2 Dateien\r\nSTAMP " + (tree / "data/e.tar") + "\r\nSTAMP "
             + (tree / "data/d.tar") + "\r\n");
+}
+
+namespace {
+
+// A folder of one old file and a settings file offering it, with a log; what a refused or
+// misdirected run must leave exactly as it was.
+struct OldFolder
+{
+    TempTree tree;
+    std::string ini = tree / "a.ini";
+
+    OldFolder()
+    {
+        tree.writeFile("data/old.log");
+        tree.setModified("data/old.log", 0);
+        tree.writeFile("a.ini",
+            "[Pfade]\n1=" + (tree / "data") + "\n[Optionen]\nProtokoll=" + (tree / "run.log")
+                + "\n");
+    }
+    bool untouched() const { return tree.exists("data/old.log") && !tree.exists("run.log"); }
+};
+
+} // namespace
+
+TEST(Headless, RefusesArgumentsThatMatchNoSwitchBeforeTouchingAnything)
+{
+    const OldFolder folder;
+    using Args = std::vector<std::string>;
+    const std::pair<Args, std::string> cases[] = {
+        { { "/TAGE:5", folder.tree / "data", "GO" }, folder.tree / "data" },
+        { { "/ANZHAL:5", "GO" }, "/ANZHAL:5" },
+        { { "-go" }, "-go" },
+        { { "/sofortig", "/LISTE" }, "/sofortig" },
+        { { "SOFORT", "ergo" }, "ergo" },
+    };
+    for (const auto &[arguments, refused] : cases) {
+        const HeadlessRun refusal = run(arguments, folder.ini);
+        EXPECT_EQ(refusal.exitCode, 2) << refused;
+        EXPECT_EQ(refusal.out, "") << refused;
+        EXPECT_EQ(refusal.err,
+            "Ablagekehrer: '" + refused + "' ist kein gültiges Argument (siehe --help)\n");
+        EXPECT_TRUE(folder.untouched()) << refused;
+    }
+}
+
+TEST(Headless, PathsHoldingGoOrSofortStartNothing)
+{
+    const OldFolder folder;
+    folder.tree.writeFile("django-GO-logs/Sofort.log");
+    folder.tree.setModified("django-GO-logs/Sofort.log", 0);
+    using Args = std::vector<std::string>;
+    for (const Args &arguments : { Args { "/PROTOKOLL:" + (folder.tree / "cargo.log") },
+             Args { "/VERZEICHNIS:" + (folder.tree / "django-GO-logs") },
+             Args { "/INI:" + folder.ini, "/SUBGO" } }) {
+        const HeadlessRun listing = run(arguments, folder.ini);
+        EXPECT_EQ(listing.exitCode, 0) << arguments[0];
+        EXPECT_NE(listing.out.find("1 Dateien"), std::string::npos) << arguments[0];
+    }
+    EXPECT_TRUE(folder.untouched());
+    EXPECT_TRUE(folder.tree.exists("django-GO-logs/Sofort.log"));
+    EXPECT_FALSE(folder.tree.exists("cargo.log"));
+}
+
+TEST(Headless, FolderSwitchCleansExactlyThatFolderInsteadOfTheList)
+{
+    const OldFolder folder;
+    folder.tree.writeFile("other/Alt.log");
+    folder.tree.setModified("other/Alt.log", 0);
+    const HeadlessRun go
+        = run({ "/ID:1", "/Verzeichnis:" + (folder.tree / "other"), "/id:1", "go" }, folder.ini);
+    EXPECT_EQ(go.exitCode, 0);
+    EXPECT_EQ(go.err, "");
+    EXPECT_FALSE(folder.tree.exists("other/Alt.log"));
+    EXPECT_TRUE(folder.tree.exists("data/old.log"));
+    EXPECT_NE(
+        folder.tree.readFile("run.log").find(folder.tree / "other/Alt.log"), std::string::npos);
+}
+
+TEST(Headless, SettingsFileThatIsAPipeIsAnErrorNotAWait)
+{
+    const OldFolder folder;
+    const std::string pipe = folder.tree / "pipe.ini";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::vector<std::string> &arguments :
+        { std::vector<std::string> { "GO" }, { "GO", "/INI:" + pipe } }) {
+        const HeadlessRun failed = run(arguments, pipe);
+        EXPECT_EQ(failed.exitCode, 1);
+        EXPECT_EQ(failed.err, "Ablagekehrer: " + pipe + ": Keine gewöhnliche Datei.\n");
+    }
+    EXPECT_TRUE(folder.untouched());
 }

@@ -1,0 +1,43 @@
+#include "startup/usage.h"
+
+namespace startup {
+
+std::string usageText(const std::vector<std::string> &settingsSearchPath)
+{
+    std::string text
+        = "Aufruf: ablagekehrer [SCHALTER]...\n"
+          "Findet alte Dateien in einem Verzeichnis und löscht sie.\n"
+          "\n"
+          "  /TAGE:n            die Dateien der letzten n Tage behalten (Anzahl Tage)\n"
+          "  /ANZAHL:n          die n neuesten Dateien behalten (Anzahl Dateien)\n"
+          "  /SUB               auch in allen Unterverzeichnissen (nicht mit /ANZAHL:)\n"
+          "  /ID:n              das n-te Verzeichnis der Einstellungsdatei (sonst das "
+          "erste)\n"
+          "  /VERZEICHNIS:pfad  dieses Verzeichnis statt der Liste der "
+          "Einstellungsdatei\n"
+          "  /PROTOKOLL:pfad    die Protokolldatei (statt der Einstellungsdatei)\n"
+          "  /INI:pfad          diese Einstellungsdatei lesen\n"
+          "  /LISTE             nur auflisten, nichts löschen\n"
+          "  GO, SOFORT         ohne Rückfrage löschen, protokollieren und beenden\n"
+          "  --help, -h, /?     diese Hilfe\n"
+          "  --version          die Version\n"
+          "\n"
+          "Groß- und Kleinschreibung der Schalter ist gleich; Zahlen dezimal oder "
+          "hexadezimal ($1E, 0x1E).\n"
+          "Ohne Anzeige und ohne GO oder SOFORT wird nur aufgelistet.\n"
+          "\n"
+          "Die Einstellungsdatei ist die erste vorhandene von:\n";
+    for (const std::string &place : settingsSearchPath)
+        text += "  " + place + "\n";
+    text += "\n"
+            "Exit-Status: 0 erledigt, 1 Fehler (auch: eine Datei wurde nicht gelöscht), "
+            "2 unbekanntes Argument.\n";
+    return text;
+}
+
+std::string versionText()
+{
+    return std::string("Ablagekehrer ") + ABLAGEKEHRER_VERSION + "\n";
+}
+
+} // namespace startup
