@@ -15,7 +15,9 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <cstdio>
 #include <deque>
+#include <functional>
 
 using testing_support::localEpochDaysFromToday;
 using testing_support::TempTree;
@@ -49,7 +51,14 @@ public:
         return answer;
     }
     void notice(QWidget *, const QString &text) override { notices << text; }
-    void error(QWidget *, const QString &message) override { errors << message; }
+    void error(QWidget *, const QString &message) override
+    {
+        errors << message;
+        if (onError)
+            onError();
+    }
+    // Called as an error box opens, to look at the window behind it.
+    std::function<void()> onError;
 };
 
 QString dateDaysFromToday(int days)
@@ -292,6 +301,41 @@ private slots:
         QCOMPARE(resets.count(), 1);
     }
 
+    void filesThatStayedAreToldBeforeTheListingShowsThemAgain()
+    {
+        startShown({});
+        // Replaced since the listing: a new file under the old name and time is not deleted.
+        m_tree->writeFile("a/alt.log.neu", "neu");
+        m_tree->setModified("a/alt.log.neu", localEpochDaysFromToday(-100));
+        QCOMPARE(
+            std::rename((*m_tree / "a/alt.log.neu").c_str(), (*m_tree / "a/alt.log").c_str()), 0);
+        QStringList listedWhenTold;
+        m_dialogs.onError = [&] { listedWhenTold = listed(); };
+        m_dialogs.answer = true;
+        QTest::mouseClick(m_window->loeschen, Qt::LeftButton);
+        QCOMPARE(m_dialogs.errors, QStringList({ "1 Dateien wurden nicht gelöscht." }));
+        QCOMPARE(listedWhenTold, QStringList({ "alt.log", "mittel.log", "grenze.log" }));
+        QCOMPARE(listed(), QStringList({ "alt.log" }));
+        QCOMPARE(m_tree->readFile("a/alt.log"), "neu");
+    }
+
+    void errorBoxShowsThePathOnALineOfItsOwn()
+    {
+        const std::string missing = *m_tree / "fehlt.ini";
+        QVERIFY(!start({ "/INI:" + missing }));
+        QCOMPARE(m_dialogs.errors, QStringList({ "Ungültiger Dateiname.\n" + qs(missing) }));
+    }
+
+    void folderOfTheRunIsAddedAndSelected()
+    {
+        start({ "/ID:1", "/Verzeichnis:" + *m_tree / "b" });
+        QCOMPARE(entries().count(), 4);
+        QCOMPARE(entries().last(), qs(*m_tree / "b/"));
+        QCOMPARE(m_window->dir->currentText(), qs(*m_tree / "b/"));
+        m_window->show();
+        QCOMPARE(listed(), QStringList({ "alt-b.log" }));
+    }
+
     void startupIsShownInTheControls()
     {
         // A switch that is no number: the design values, and of the switches only "/SUB".
@@ -344,6 +388,12 @@ private slots:
                                         << "'X' ist kein gültiger Integerwert." << QString();
         QTest::newRow("count with subdirectories") << QStringList({ "/ANZAHL:10", "/SUB", "GO" })
                                                    << 1 << false << QString() << "0 Dateien";
+        QTest::newRow("unknown argument, unattended")
+            << QStringList({ "GO", "/ANZHAL:3" }) << 2 << false
+            << "'/ANZHAL:3' ist kein gültiges Argument (siehe --help)" << QString();
+        QTest::newRow("unknown argument, interactive")
+            << QStringList({ "/ANZHAL:3", "django-logs" }) << 0 << false << QString()
+            << "3 Dateien";
     }
 
     void theProgramRunsUnattendedOrUntilTheWindowCloses()
