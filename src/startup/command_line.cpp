@@ -2,6 +2,8 @@
 
 #include "core/errors.h"
 #include "core/messages.h"
+#include "platform/text.h"
+#include "startup/integer_syntax.h"
 
 #include <limits>
 
@@ -13,55 +15,6 @@ namespace {
 bool isSeparator(char c)
 {
     return static_cast<unsigned char>(c) <= 32;
-}
-
-int hexDigitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-std::optional<std::int32_t> parseHex(std::string_view digits)
-{
-    if (digits.empty() || digits.size() > 8)
-        return std::nullopt;
-    std::uint32_t pattern = 0;
-    for (const char c : digits) {
-        const int digit = hexDigitValue(c);
-        if (digit < 0)
-            return std::nullopt;
-        pattern = pattern << 4 | static_cast<std::uint32_t>(digit);
-    }
-    // The digits are a 32-bit pattern: "$FFFFFFFF" is -1.
-    return static_cast<std::int32_t>(pattern);
-}
-
-std::optional<std::int32_t> parseDecimal(std::string_view text)
-{
-    bool negative = false;
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    if (text.empty())
-        return std::nullopt;
-    // The magnitude may reach 2^31 only for a negative number.
-    const std::int64_t limit
-        = std::int64_t { std::numeric_limits<std::int32_t>::max() } + (negative ? 1 : 0);
-    std::int64_t magnitude = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        magnitude = magnitude * 10 + (c - '0');
-        if (magnitude > limit)
-            return std::nullopt;
-    }
-    return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
 constexpr std::string_view kDaysSwitch = "/TAGE:";
@@ -114,15 +67,6 @@ std::string pathValue(const std::string &argument, std::string_view prefix)
     return value;
 }
 
-std::string_view trimSeparators(std::string_view text)
-{
-    while (!text.empty() && isSeparator(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isSeparator(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 } // namespace
 
 std::vector<std::string> splitCommandLine(std::string_view commandLine)
@@ -146,48 +90,18 @@ std::vector<std::string> splitCommandLine(std::string_view commandLine)
     return arguments;
 }
 
-std::string upperAscii(std::string_view text)
-{
-    std::string upper(text);
-    for (char &c : upper) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return upper;
-}
-
-std::optional<std::int32_t> parseInteger(std::string_view text)
-{
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    if (text.starts_with("0x") || text.starts_with("0X"))
-        return parseHex(text.substr(2));
-    if (text.starts_with('$') || text.starts_with('x') || text.starts_with('X'))
-        return parseHex(text.substr(1));
-    return parseDecimal(text);
-}
-
 std::int32_t convertSwitchInteger(std::string_view value)
 {
-    const std::string_view trimmed = trimSeparators(value);
+    const std::string_view trimmed = platform::trimmed(value, isSeparator);
     if (const auto number = parseInteger(trimmed))
         return *number;
     throw core::AppError(core::messages::notAnInteger(trimmed));
 }
 
-std::int16_t clampCount(std::int32_t value)
-{
-    if (value < std::numeric_limits<std::int16_t>::min())
-        return std::numeric_limits<std::int16_t>::min();
-    if (value > std::numeric_limits<std::int16_t>::max())
-        return std::numeric_limits<std::int16_t>::max();
-    return static_cast<std::int16_t>(value);
-}
-
 void applySwitches(const std::vector<std::string> &arguments, SwitchResults &results)
 {
     for (const std::string &argument : arguments) {
-        const std::string upper = upperAscii(argument);
+        const std::string upper = platform::upperAscii(argument);
         const std::string_view value(upper);
         if (upper.starts_with(kDaysSwitch))
             results.dayCount = convertSwitchInteger(value.substr(kDaysSwitch.size()));
@@ -221,7 +135,7 @@ Requests scanRequests(const std::vector<std::string> &arguments)
 {
     Requests requests;
     for (const std::string &argument : arguments) {
-        const std::string upper = upperAscii(argument);
+        const std::string upper = platform::upperAscii(argument);
         requests.unattended = requests.unattended || asksForUnattendedRun(upper);
         requests.listOnly = requests.listOnly || upper.starts_with(kListOnlySwitch);
         requests.help = requests.help || asksForHelp(upper);

@@ -25,21 +25,10 @@ public:
 // A pair of quotes standing alone yields no argument. On Linux the shell has already split argv.
 std::vector<std::string> splitCommandLine(std::string_view commandLine);
 
-// ASCII letters a..z upper-cased; every other byte stays as it is.
-std::string upperAscii(std::string_view text);
-
-// The program's integer syntax: optional leading blanks; then an optional "+" or "-" and decimal
-// digits, or a hexadecimal number introduced by "$", "x", "X", "0x" or "0X" (no sign, at most 8
-// hex digits, taken as a 32-bit pattern). The result must fit a signed 32-bit integer. Anything
-// else, an empty text or trailing characters included, is nothing.
-std::optional<std::int32_t> parseInteger(std::string_view text);
-
 // A switch value as a number: bytes of code 32 or less removed from both ends, then the integer
-// syntax. Throws core::AppError "'%s' ist kein gültiger Integerwert" with the trimmed text.
+// syntax (integer_syntax.h). Throws core::AppError "'%s' ist kein gültiger Integerwert" with the
+// trimmed text.
 std::int32_t convertSwitchInteger(std::string_view value);
-
-// Counts are held as 16-bit numbers; values beyond that range are clamped to it.
-std::int16_t clampCount(std::int32_t value);
 
 // What the command line asked for. The counts and the directory index are -1 when not given.
 struct SwitchResults

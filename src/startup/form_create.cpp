@@ -2,6 +2,7 @@
 
 #include "core/messages.h"
 #include "startup/command_line.h"
+#include "startup/integer_syntax.h"
 #include "startup/settings_file.h"
 
 namespace startup {

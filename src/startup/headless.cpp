@@ -1,9 +1,9 @@
 #include "startup/headless.h"
 
-#include "core/control_bytes.h"
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/selection.h"
+#include "platform/text.h"
 #include "startup/command_line.h"
 #include "startup/form_create.h"
 #include "startup/listing_output.h"
@@ -28,7 +28,7 @@ void reportLine(std::FILE *err, const std::string &path, const std::string &mess
     if (!path.empty())
         line += path + ": ";
     line += core::withFinalStop(message);
-    core::maskControlBytes(line);
+    platform::maskControlBytes(line);
     line.push_back('\n');
     std::fwrite(line.data(), 1, line.size(), err);
     std::fflush(err);

@@ -1,5 +1,7 @@
 #include "startup/listing_output.h"
 
+#include "platform/text.h"
+
 #include <cerrno>
 
 namespace startup {
@@ -10,17 +12,9 @@ constexpr std::size_t kFlushSize = 1 << 20;
 
 void appendSanitised(std::string &out, std::string_view text)
 {
-    for (const char c : text)
-        out.push_back(static_cast<unsigned char>(c) < 32 ? '?' : c);
-}
-
-// Masks control bytes in what was appended to `out` since `from`.
-void sanitiseFrom(std::string &out, std::size_t from)
-{
-    for (std::size_t i = from; i < out.size(); ++i) {
-        if (static_cast<unsigned char>(out[i]) < 32)
-            out[i] = '?';
-    }
+    const std::size_t start = out.size();
+    out += text;
+    platform::maskControlBytes(out, start);
 }
 
 bool flush(std::string &buffer, std::FILE *out)
@@ -44,7 +38,7 @@ bool writeListing(const core::JobState &state, std::FILE *out)
                 buffer.push_back('\t');
             const std::size_t start = buffer.size();
             table.appendCell(buffer, column, row);
-            sanitiseFrom(buffer, start);
+            platform::maskControlBytes(buffer, start);
         }
         buffer.push_back('\n');
         if (buffer.size() >= kFlushSize && !flush(buffer, out))

@@ -4,7 +4,7 @@
 #include "core/messages.h"
 #include "platform/environment.h"
 #include "platform/profile_file.h"
-#include "startup/command_line.h"
+#include "startup/integer_syntax.h"
 
 #include <cerrno>
 

@@ -1,5 +1,7 @@
 #include "core/errors.h"
+#include "platform/text.h"
 #include "startup/command_line.h"
+#include "startup/integer_syntax.h"
 
 #include <cstdint>
 #include <gtest/gtest.h>
@@ -97,7 +99,7 @@ TEST(Switches, PathSwitchesWithoutAPathAreErrors)
 {
     for (const char *empty : { "/VERZEICHNIS:", "/ini:" }) {
         SwitchResults r;
-        EXPECT_EQ(errorOf({ empty }, r), "'" + startup::upperAscii(empty) + "' ohne Pfad");
+        EXPECT_EQ(errorOf({ empty }, r), "'" + platform::upperAscii(empty) + "' ohne Pfad");
     }
 }
 

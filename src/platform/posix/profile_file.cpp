@@ -1,5 +1,7 @@
 #include "platform/profile_file.h"
 
+#include "platform/text.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,21 +18,7 @@ bool isBlank(char c)
 
 std::string_view trimBlanks(std::string_view text)
 {
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-std::string lowerAscii(std::string_view text)
-{
-    std::string lower(text);
-    for (char &c : lower) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
+    return trimmed(text, isBlank);
 }
 
 // One pair of quotes is removed only when it encloses the whole value.
