@@ -46,6 +46,7 @@ int main(int argc, char **argv)
         QApplication application(argc, argv);
         // The name, not the display name: Qt would append a display name to every caption.
         QApplication::setApplicationName(QString::fromUtf8(window::texts::kApplicationTitle));
+        window::setUpApplication(application);
         window::QtDialogs dialogs;
         return window::runWindow(dialogs, arguments, settingsPath, formats);
     }
