@@ -4,6 +4,8 @@
 # warning, and a desktop entry and metainfo that Debian's validators accept.
 # Arguments: the build folder, the package name, the desktop name, ON when built with the window.
 set -uo pipefail
+# Characters, not bytes, are counted below.
+export LC_ALL=C.UTF-8
 build=$1 package=$2 app_id=$3 gui=$4
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
@@ -46,6 +48,10 @@ for page in man/man1/ablagekehrer.1.gz man/de/man1/ablagekehrer.1.gz; do
     text=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings=w -E UTF-8 -l "$path" 2>"$stage/warnings") ||
         fail "$page: man failed"
     [ -s "$stage/warnings" ] && fail "$page: $(cat "$stage/warnings")"
+    # Examples are not filled: a long one would run past the terminal's edge unwarned.
+    while IFS= read -r line; do
+        [ "${#line}" -le 80 ] || fail "$page: a line wider than 80 columns: $line"
+    done <<<"$text"
     for word in /TAGE: /ID: /ANZAHL: /SUB /PROTOKOLL: /VERZEICHNIS: /INI: /LISTE GO SOFORT \
         --help -h /? --version ablagekehrer.ini XDG_CONFIG_HOME /etc/ablagekehrer.ini \
         "Start der Dateilöschung" crontab ablagekehrer.timer ProtectSystem=strict \
