@@ -39,6 +39,7 @@ for deb in "$full" "$cli"; do
 done
 
 [ "$(field "$full" Package)" = ablagekehrer ] || fail "full package: Package"
+[ "$(field "$cli" Maintainer)" = "$(field "$full" Maintainer)" ] || fail "the packages' maintainers differ"
 [ "$(field "$cli" Package)" = ablagekehrer-cli ] || fail "server package: Package"
 # The two hold the same program and cannot be installed together.
 for pair in "$full ablagekehrer-cli" "$cli ablagekehrer"; do
