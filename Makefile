@@ -1,30 +1,48 @@
-# The two commands of the README: `make run` and `make test`. Both install what is missing first.
+# The commands of the README: `make run`, `make test` and `make package`. Each installs the
+# Debian packages it needs first; `make deps` installs all of them and builds nothing.
 BUILD_DIR ?= build
 GENERATOR ?= Ninja
-# Debian packages the build and the tests need: the window is Qt 6 Widgets, its images SVG, and
-# its font metrically close to the design's.
-PACKAGES := cmake ninja-build g++ make libgtest-dev tzdata qt6-base-dev qt6-svg-dev \
-	fonts-liberation2
+# What building and running need: the window is Qt 6 Widgets, its images SVG, its font
+# metrically close to the design's, and its standard dialogs German through Qt's translations.
+RUN_PACKAGES := cmake ninja-build g++ make libgtest-dev tzdata qt6-base-dev qt6-svg-dev \
+	fonts-liberation2 qt6-translations-l10n
+# What the tests of the installed files and the packages need besides: Debian's own tools for
+# manual pages, desktop entries, metainfo and packages.
+CHECK_PACKAGES := man-db groff-base desktop-file-utils appstream dpkg-dev file lintian
+PACKAGES := $(RUN_PACKAGES) $(CHECK_PACKAGES)
 
-.PHONY: all deps configure build test run bench screenshot clean
+.PHONY: all deps run-deps configure build test run package bench screenshot clean
 
 all: build
 
 deps:
 	@scripts/install-packages $(PACKAGES)
 
-configure: deps
+run-deps:
+	@scripts/install-packages $(RUN_PACKAGES)
+
+# Configuring needs no more than running does; the tests' tools are installed before they run.
+configure: run-deps
 	cmake -S . -B $(BUILD_DIR) -G $(GENERATOR)
 
 build: configure
 	cmake --build $(BUILD_DIR)
 
 test: build
+	@scripts/install-packages $(CHECK_PACKAGES)
 	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 300 -j 2
 
-run: build
+# Only the program: the tests and benchmarks are left for `make test`.
+run: configure
+	cmake --build $(BUILD_DIR) --target ablagekehrer
 	scripts/make-demo $(BUILD_DIR)
 	$(BUILD_DIR)/ablagekehrer
+
+# build/ablagekehrer_<version>_<arch>.deb, and ablagekehrer-cli, the program without the window.
+package: configure
+	@scripts/install-packages dpkg-dev file
+	cmake --build $(BUILD_DIR) --target ablagekehrer ablage_dist
+	scripts/make-packages $(BUILD_DIR)
 
 bench: build
 	bench/run $(BUILD_DIR)

@@ -52,6 +52,7 @@ std::optional<int> runWithWindow(int &argc, char **argv, const std::vector<std::
     }
     // The name, not the display name: Qt would append a display name to every caption.
     QApplication::setApplicationName(QString::fromUtf8(window::texts::kApplicationTitle));
+    window::setUpApplication(application);
     window::QtDialogs dialogs;
     return window::runWindow(dialogs, arguments, settingsPath, formats);
 }

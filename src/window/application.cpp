@@ -1,11 +1,26 @@
 #include "window/application.h"
 
 #include "startup/command_line.h"
+#include "window/images.h"
 #include "window/tfmain.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 namespace window {
+
+void setUpApplication(QApplication &application)
+{
+    // The program speaks German whatever the user's locale, so its standard dialogs do too.
+    auto *translator = new QTranslator(&application);
+    if (translator->load(
+            QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    QApplication::setWindowIcon(images::application());
+    // Lets a Wayland desktop find the desktop entry, and with it the icon, of the window.
+    QGuiApplication::setDesktopFileName(QStringLiteral(ABLAGEKEHRER_APP_ID));
+}
 
 int runWindow(Dialogs &dialogs, const std::vector<std::string> &arguments,
     const std::string &settingsPath, const platform::LocaleFormats &formats)

@@ -5,9 +5,16 @@
 #include <string>
 #include <vector>
 
+class QApplication;
+
 namespace window {
 
 class Dialogs;
+
+// Readies a new application for the window: Qt's own dialogs and buttons speak German, as the
+// rest of the program does (when Debian's Qt translations are installed; else they stay
+// English), and every window shows the program's icon.
+void setUpApplication(QApplication &application);
 
 // The program with its window, inside a running QApplication: start-up in the window, the
 // unattended run when it was asked for (the window then shows once and the program ends), else

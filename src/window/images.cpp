@@ -66,4 +66,14 @@ QIcon deleteCross()
     return result;
 }
 
+QIcon application()
+{
+    // Drawn here rather than left to Qt's SVG icon plugin, which a machine may lack.
+    QIcon result;
+    for (const int size : { 16, 22, 24, 32, 48, 64, 128, 256 })
+        result.addPixmap(
+            QPixmap::fromImage(rendered(QStringLiteral(":/window/ablagekehrer.svg"), size)));
+    return result;
+}
+
 } // namespace window::images
