@@ -26,7 +26,7 @@ public:
     void clear();
 
 private:
-    static constexpr std::size_t kBlockSize = 256 * 1024;
+    static constexpr std::size_t kBlockSize = std::size_t { 256 } * 1024;
     std::vector<std::unique_ptr<char[]>> m_blocks;
     std::size_t m_used = kBlockSize;
 };
