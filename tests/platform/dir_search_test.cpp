@@ -133,32 +133,6 @@ TEST(SearchTree, ClosesLevelsEarlierUnderALowDescriptorLimit)
     EXPECT_EQ(asSet(recorder.files), expected);
 }
 
-TEST(SearchTree, EndsWhenDescriptorsRunOut)
-{
-    TempTree tree;
-    writeChain(tree, 3);
-    struct Case
-    {
-        std::size_t free;
-        std::string path;
-        bool inSubdirectory;
-    };
-    // With one descriptor left, the top opens and its subdirectory cannot.
-    const Case cases[] = { { 0, tree.path(), false }, { 1, tree / "d/", true } };
-    for (const Case &c : cases) {
-        Recorder recorder;
-        platform::SearchOutcome outcome;
-        {
-            testing_support::DescriptorLimit limit(64);
-            limit.leaveFree(c.free);
-            outcome = platform::searchTree(tree.path(), true, recorder);
-        }
-        EXPECT_EQ(outcome.error, EMFILE) << c.free;
-        EXPECT_EQ(outcome.path, c.path);
-        EXPECT_EQ(outcome.inSubdirectory, c.inSubdirectory);
-    }
-}
-
 TEST(SearchTree, KeepsDepthFirstNestingBeyondTheOpenLevels)
 {
     // Several files on every level of a tree deeper than the levels kept open, so that the search
