@@ -4,6 +4,7 @@
 #include "platform/calendar.h"
 #include "platform/dir_search.h"
 
+#include <limits>
 #include <vector>
 
 namespace core {
@@ -52,7 +53,13 @@ public:
             renewLimit();
         if (!(entry.modified < m_limit))
             return;
-        m_state.TotalKB += static_cast<std::int64_t>(entry.sizeBytes / 1024);
+        // The total stops at the largest number it holds: sparse files may claim up to 2^63
+        // bytes each, and a wrapped total would show a small or negative size.
+        const auto kilobytes = static_cast<std::int64_t>(entry.sizeBytes / 1024);
+        std::int64_t &total = m_state.TotalKB;
+        total = kilobytes > std::numeric_limits<std::int64_t>::max() - total
+            ? std::numeric_limits<std::int64_t>::max()
+            : total + kilobytes;
         m_state.Table.addFile(m_open.back(), entry);
     }
 
@@ -80,12 +87,15 @@ std::int32_t ListByAge(JobState &state, std::string directory)
     AgeSelection selection(state, directory);
     state.LimitDateText = platform::DateTimeFormat(state.Formats.shortDate, state.Formats)
                               .format(selection.limit());
-    platform::searchTree(directory, state.IncludeSubdirectories, selection);
+    const platform::SearchOutcome outcome
+        = platform::searchTree(directory, state.IncludeSubdirectories, selection);
+    takeSearchOutcome(state, directory, outcome);
 
     closeListing(state,
         messages::totalKilobytes(formatGrouped(
             static_cast<std::uint64_t>(state.TotalKB), state.Formats.thousandsSeparator)));
     state.NextRow = static_cast<std::int32_t>(state.Table.fileCount()) + 2;
+    raiseSearchFailure(outcome);
     return state.NextRow;
 }
 

@@ -42,17 +42,19 @@ void ListByCount(JobState &state, std::string directory)
     table.setCellStyle(ListingTable::CellStyle::Count);
 
     CountGathering gathering(buffer);
-    platform::searchTree(directory, false, gathering);
+    const platform::SearchOutcome outcome = platform::searchTree(directory, false, gathering);
+    const bool searched = takeSearchOutcome(state, directory, outcome);
 
     // A count below one keeps nothing; it can never list more files than there are.
     const std::size_t keep = static_cast<std::size_t>(std::max<int>(state.KeepCount, 0));
-    if (buffer.size() > keep) {
+    if (searched && buffer.size() > keep) {
         const std::uint32_t listed
             = table.addDirectory(ListingTable::kNoParent, directory, gathering.directoryIdentity());
         for (std::size_t position = 0; position < buffer.size() - keep; ++position)
             table.addFile(listed, buffer.at(position));
     }
     closeListing(state, {});
+    raiseSearchFailure(outcome);
 }
 
 } // namespace core

@@ -1,6 +1,9 @@
 #include "core/selection.h"
 
+#include "core/errors.h"
 #include "core/messages.h"
+
+#include <cerrno>
 
 namespace core {
 
@@ -9,6 +12,7 @@ void Refresh(JobState &state)
     state.Table.reset();
     state.NextRow = 2;
     state.TotalKB = 0;
+    state.SearchError = 0;
     if (state.Loading)
         return;
     if (state.Mode == SelectionMode::Age)
@@ -34,6 +38,23 @@ void closeListing(JobState &state, std::string statusTotal)
         table.setEmptyListing();
     else
         state.DeleteEnabled = true;
+}
+
+bool takeSearchOutcome(
+    JobState &state, const std::string &directory, const platform::SearchOutcome &outcome)
+{
+    state.SearchError = directory.empty() || outcome.inSubdirectory ? 0 : outcome.error;
+    if (outcome.error == 0)
+        return true;
+    state.Table.reset();
+    state.TotalKB = 0;
+    return false;
+}
+
+void raiseSearchFailure(const platform::SearchOutcome &outcome)
+{
+    if (outcome.error == EMFILE || outcome.error == ENFILE)
+        throw AppError(messages::fileError(outcome.error), outcome.path);
 }
 
 } // namespace core

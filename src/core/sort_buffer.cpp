@@ -50,6 +50,12 @@ platform::FileEntry SortBuffer::entryOf(const Key &key) const
 // or else, after the same 15 characters, in their names.
 bool SortBuffer::before(const Key &left, const Key &right) const
 {
+    // A file whose time is unknown is newer than any other, whatever the text of its key; so it
+    // is the last to be listed and the first to be kept.
+    const bool leftUnknown = left.timeNumber == kUnknownTimeNumber;
+    const bool rightUnknown = right.timeNumber == kUnknownTimeNumber;
+    if (leftUnknown != rightUnknown)
+        return rightUnknown;
     if (left.timeNumber != kNoTimeNumber && right.timeNumber != kNoTimeNumber) {
         if (left.timeNumber != right.timeNumber)
             return left.timeNumber < right.timeNumber;

@@ -11,9 +11,10 @@
 namespace core {
 
 // The sort buffer of count mode: the files of one directory, read back in the order of their sort
-// keys (see MakeSortKey), oldest first. Entries are gathered as the search reports them and put in
-// order once, when the buffer is first read after a change; a directory of many files is thus
-// sorted once rather than inserted into a sorted list one file at a time.
+// keys (see MakeSortKey), oldest first, and those whose time is unknown last. Entries are gathered
+// as the search reports them and put in order once, when the buffer is first read after a change; a
+// directory of many files is thus sorted once rather than inserted into a sorted list one file at a
+// time.
 class SortBuffer
 {
 public:

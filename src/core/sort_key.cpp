@@ -73,6 +73,8 @@ std::strong_ordering compareSortKeys(std::string_view left, std::string_view rig
 
 std::uint64_t keyTimeNumber(const platform::LocalTime &time)
 {
+    if (time == platform::kUnknownTime)
+        return kUnknownTimeNumber;
     if (time.year < 0 || time.year > 9999)
         return kNoTimeNumber;
     std::uint64_t number = static_cast<std::uint64_t>(time.year);

@@ -47,13 +47,28 @@ public:
     virtual void leaveDirectory() = 0;
 };
 
+// How a search ended. A search that could not see everything it was asked to search says so,
+// rather than pass off what it saw as the whole.
+struct SearchOutcome
+{
+    // 0 when the search went through. Otherwise the system's error number of what ended it:
+    // `directory` itself could not be opened or read (the visitor may have seen some of its
+    // entries then), or, in any directory of the search, the process or the system ran out of
+    // file descriptors (EMFILE, ENFILE).
+    int error = 0;
+    // The directory the error concerns, ending in "/": `directory` itself or one below it.
+    std::string path;
+    bool inSubdirectory = false;
+};
+
 // Searches `directory` and, when `descend` is set, every subdirectory below it, in the order the
 // file system returns the entries. Links to directories are never followed below `directory`, so
 // the descent always ends; it needs neither deep recursion nor a descriptor per level, so trees
-// tens of thousands of levels deep are searched like shallow ones. A subdirectory that cannot be
-// opened or read yields nothing and the search goes on.
-// Returns false, having reported nothing, when `directory` itself cannot be opened as a directory
-// (an empty path included).
-bool searchTree(const std::string &directory, bool descend, TreeVisitor &visitor);
+// tens of thousands of levels deep are searched like shallow ones, and it keeps open no more than
+// about a quarter of the descriptors the process may have. A subdirectory that cannot be opened or
+// read for any other reason than a lack of descriptors yields nothing more and the search goes on.
+// When the search ends with an error it stops at once: directories entered are then not left. An
+// empty `directory` cannot be opened (ENOENT); one that is no directory gives ENOTDIR.
+SearchOutcome searchTree(const std::string &directory, bool descend, TreeVisitor &visitor);
 
 } // namespace platform

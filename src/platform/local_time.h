@@ -2,6 +2,7 @@
 
 #include <compare>
 #include <cstdint>
+#include <limits>
 
 namespace platform {
 
@@ -19,6 +20,13 @@ struct LocalTime
     auto operator<=>(const LocalTime &) const = default;
 };
 
+// The time of a file whose time cannot be shown as a local date (the C library cannot convert it,
+// or its year does not fit): the latest time there is. It sorts after every real time, so such a
+// file is never old, and it shows as that latest date and time. Real times of files
+// never equal it, since their seconds are even.
+inline constexpr LocalTime kUnknownTime { std::numeric_limits<std::int32_t>::max(), 12, 31, 23, 59,
+    59 };
+
 // The local date and time now, to the second.
 LocalTime currentLocalTime();
 
@@ -28,11 +36,12 @@ std::int64_t currentEpochSeconds();
 // The epoch second at which the next local calendar day begins (the coming midnight).
 std::int64_t nextLocalMidnight();
 
-// `secondsSinceEpoch` in local time, to the second.
+// `secondsSinceEpoch` in local time, to the second; kUnknownTime when it has no local date.
 LocalTime localTimeOf(std::int64_t secondsSinceEpoch);
 
 // `secondsSinceEpoch` in local time, with the zone's rules for that instant (summer time of a
-// winter file is not applied), and the seconds truncated to an even number.
+// winter file is not applied), and the seconds truncated to an even number; kUnknownTime when it
+// has no local date.
 LocalTime localTwoSecondTime(std::int64_t secondsSinceEpoch);
 
 } // namespace platform

@@ -1,10 +1,16 @@
+#include "core/errors.h"
 #include "core/job_state.h"
 #include "core/messages.h"
 #include "core/selection.h"
+#include "support/system_limits.h"
 #include "support/temp_tree.h"
 
+#include <cerrno>
+#include <exception>
 #include <gtest/gtest.h>
+#include <limits>
 #include <map>
+#include <set>
 #include <vector>
 
 using testing_support::localEpochDaysFromToday;
@@ -179,4 +185,137 @@ TEST(Refresh, OnlyResetsTheTableWhileLoading)
         EXPECT_EQ(state.Table.cell(column, 1), "");
     EXPECT_EQ(state.StatusFiles, "1 Dateien");
     EXPECT_TRUE(state.DeleteEnabled);
+}
+
+TEST(ListByAge, NeverListsAFileWhoseTimeHasNoLocalDate)
+{
+    const auto tree = testing_support::tmpfsTree();
+    if (!tree)
+        GTEST_SKIP() << "no tmpfs at /dev/shm";
+    const std::pair<const char *, std::time_t> files[] = {
+        { "far-future", std::time_t { 1 } << 62 },
+        { "year-beyond-an-int", 67767987342801600 },
+        { "far-past", -(std::time_t { 1 } << 62) },
+        { "epoch", 0 },
+        { "before-1970", -86400 * 400 },
+    };
+    for (const auto &[name, time] : files) {
+        tree->writeFile(name);
+        tree->setModified(name, time);
+    }
+    const core::JobState state = listed(tree->path(), 1);
+    std::map<std::string, std::string> dates;
+    for (int row = 1; row <= static_cast<int>(state.Table.fileCount()); ++row)
+        dates[state.Table.cell(0, row)] = state.Table.cell(2, row);
+    EXPECT_EQ(dates,
+        (std::map<std::string, std::string> {
+            { "epoch", "01.01.1970" }, { "before-1970", "27.11.1968" } }));
+}
+
+TEST(ListByAge, TotalStopsAtTheLargestNumber)
+{
+    const auto tree = testing_support::tmpfsTree();
+    if (!tree)
+        GTEST_SKIP() << "no tmpfs at /dev/shm";
+    // Each claims 2^53 - 1 KB: 1025 of them are more than the total holds.
+    constexpr std::uint64_t kLargest = std::numeric_limits<std::int64_t>::max();
+    for (int i = 0; i < 1030; ++i) {
+        const std::string name = "sparse-" + std::to_string(i);
+        tree->writeSparseFile(name, kLargest);
+        tree->setModified(name, 0);
+    }
+    const core::JobState state = listed(tree->path(), 1);
+    ASSERT_EQ(state.Table.fileCount(), 1030u);
+    EXPECT_EQ(state.Table.cell(1, 1), "9.007.199.254.740.991 kb");
+    EXPECT_EQ(state.TotalKB, std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(state.StatusTotal, "9.223.372.036.854.775.807 KB Gesamt");
+}
+
+TEST(Refresh, RecordsWhyTheSelectedDirectoryCouldNotBeSearched)
+{
+    TempTree tree;
+    tree.writeFile("old.log");
+    tree.setModified("old.log", 0);
+    struct Case
+    {
+        std::string directory;
+        int error;
+    };
+    const Case cases[] = {
+        { tree.path(), 0 }, { tree / "missing", ENOENT }, { tree / "old.log", ENOTDIR },
+        { "", 0 }, // nothing selected is no error
+    };
+    for (const core::SelectionMode mode :
+        { core::SelectionMode::Age, core::SelectionMode::Count }) {
+        core::JobState state(platform::germanFormats());
+        state.Mode = mode;
+        state.DayCount = 1;
+        state.KeepCount = 0;
+        for (const Case &c : cases) {
+            state.SelectedDirectory = c.directory;
+            state.SearchError = -1; // whatever the last listing left
+            core::Refresh(state);
+            EXPECT_EQ(state.SearchError, c.error) << c.directory;
+            EXPECT_EQ(state.Table.isEmptyListing(), c.error != 0 || c.directory.empty());
+        }
+        state.SelectedDirectory = tree / "missing";
+        core::Refresh(state);
+        state.Loading = true;
+        core::Refresh(state);
+        EXPECT_EQ(state.SearchError, 0);
+    }
+}
+
+TEST(Refresh, RunningOutOfDescriptorsIsAnErrorNotAShorterListing)
+{
+    TempTree tree;
+    for (const char *name : { "top.log", "sub/inner.log" }) {
+        tree.writeFile(name);
+        tree.setModified(name, 0);
+    }
+    struct Case
+    {
+        core::SelectionMode mode;
+        std::size_t free;
+        std::string path;
+        int searchError;
+    };
+    // With one descriptor left the selected folder opens, and its subfolder cannot.
+    const Case cases[] = {
+        { core::SelectionMode::Age, 0, tree.path(), EMFILE },
+        { core::SelectionMode::Age, 1, tree / "sub/", 0 },
+        { core::SelectionMode::Count, 0, tree.path(), EMFILE },
+    };
+    for (const Case &c : cases) {
+        core::JobState state(platform::germanFormats());
+        state.Table.setHeader(core::messages::kColumnHeaders);
+        state.SelectedDirectory = tree.path();
+        state.Mode = c.mode;
+        state.DayCount = 1;
+        state.KeepCount = 0;
+        state.IncludeSubdirectories = c.mode == core::SelectionMode::Age;
+        // Looked at once the descriptors are back: the sanitizers' type checks need one.
+        std::exception_ptr failure;
+        {
+            testing_support::DescriptorLimit limit(64);
+            limit.leaveFree(c.free);
+            try {
+                core::Refresh(state);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        }
+        SCOPED_TRACE(c.path);
+        ASSERT_TRUE(failure) << "the listing ran out of descriptors silently";
+        try {
+            std::rethrow_exception(failure);
+        } catch (const core::AppError &error) {
+            EXPECT_STREQ(error.what(), "Zu viele geöffnete Dateien");
+            EXPECT_EQ(error.path(), c.path);
+        }
+        EXPECT_EQ(state.SearchError, c.searchError);
+        EXPECT_TRUE(state.Table.isEmptyListing());
+        EXPECT_EQ(state.StatusFiles, "0 Dateien");
+        EXPECT_FALSE(state.DeleteEnabled);
+    }
 }

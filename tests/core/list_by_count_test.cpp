@@ -4,11 +4,13 @@
 #include "core/selection.h"
 #include "core/sort_buffer.h"
 #include "core/sort_key.h"
+#include "support/system_limits.h"
 #include "support/temp_tree.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <random>
+#include <set>
 #include <vector>
 
 using testing_support::localEpoch;
@@ -213,6 +215,35 @@ TEST(ListByCount, LeavesTheLocaleFormatsOfAgeListingsAlone)
         (std::vector<std::vector<std::string>> { { "a.log", "0 kb", "03.02.2017", "14:05:08", dir },
             { "b.log", "0 kb", "03.02.2017", "14:06:08", dir } }));
     EXPECT_EQ(state.StatusTotal, "0 KB Gesamt");
+}
+
+TEST(ListByCount, CountsAFileWhoseTimeHasNoLocalDateAsTheNewest)
+{
+    const auto tree = testing_support::tmpfsTree();
+    if (!tree)
+        GTEST_SKIP() << "no tmpfs at /dev/shm";
+    // Written newest first, so that the order of the directory is not the answer. The key of the
+    // year 30000 reads after that of the latest time, "2147483647…", as a text.
+    const std::pair<const char *, std::time_t> files[] = {
+        { "far-past", -(std::time_t { 1 } << 62) },
+        { "far-future", std::time_t { 1 } << 62 },
+        { "year-30000", localEpoch(30000, 1, 1) },
+        { "year-3000", localEpoch(3000, 1, 1) },
+        { "year-2017", localEpoch(2017, 2, 3, 14, 5, 9) },
+    };
+    for (const auto &[name, time] : files) {
+        tree->writeFile(name);
+        tree->setModified(name, time);
+    }
+    const std::vector<std::string> listed = names(countListed(tree->path(), 2));
+    EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()),
+        (std::set<std::string> { "year-2017", "year-3000", "year-30000" }));
+    // Keeping none lists them too, last, as the latest time there is.
+    const auto cells = rows(countListed(tree->path(), 0));
+    ASSERT_EQ(cells.size(), 5u);
+    EXPECT_EQ(cells[3],
+        (std::vector<std::string> { "far-future", "", "21474836471231", "235959", tree->path() }));
+    EXPECT_EQ(cells[4][0], "far-past");
 }
 
 TEST(MakeSortKey, WritesFixedDigitsWhateverTheYear)

@@ -49,3 +49,30 @@ TEST(LocalTime, UsesTheZoneRulesOfEachInstantAndEvenSeconds)
     EXPECT_EQ(platform::localTwoSecondTime(0), (LocalTime { 1970, 1, 1, 1, 0, 0 }));
     EXPECT_EQ(platform::localTwoSecondTime(4354819200), (LocalTime { 2108, 1, 1, 1, 0, 0 }));
 }
+
+TEST(LocalTime, TimesWithoutALocalDateAreTheLatestTime)
+{
+    struct Case
+    {
+        std::int64_t seconds;
+        LocalTime expected;
+    };
+    const Case cases[] = {
+        // Years that still fit, up to the last one there is (mid-January: winter time).
+        { 67767955785892800, { 2147483000, 1, 15, 13, 0, 0 } },
+        { 67767976203249600, { 2147483647, 1, 15, 13, 0, 0 } },
+        // The C library converts these, but their years are beyond what a year holds.
+        { 67767987342801600, platform::kUnknownTime },
+        // Beyond the C library's years, both ways; file systems on tmpfs take such times.
+        { std::int64_t { 1 } << 62, platform::kUnknownTime },
+        { -(std::int64_t { 1 } << 62), platform::kUnknownTime },
+        // Before 1970 stays as it is.
+        { -86400 * 365, { 1969, 1, 1, 1, 0, 0 } },
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(platform::localTwoSecondTime(c.seconds), c.expected) << c.seconds;
+        EXPECT_EQ(platform::localTimeOf(c.seconds), c.expected) << c.seconds;
+    }
+    // Every real time sorts before it.
+    EXPECT_LT((LocalTime { 2147483647, 12, 31, 23, 59, 58 }), platform::kUnknownTime);
+}

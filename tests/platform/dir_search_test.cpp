@@ -1,7 +1,9 @@
 #include "platform/dir_search.h"
+#include "support/system_limits.h"
 #include "support/temp_tree.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <set>
@@ -61,13 +63,13 @@ TEST(SearchTree, ReportsFilesAndSkipsLinksToDirectories)
     mkfifo((tree / "pipe").c_str(), 0600);
 
     Recorder flat;
-    ASSERT_TRUE(platform::searchTree(tree.path(), false, flat));
+    ASSERT_EQ(platform::searchTree(tree.path(), false, flat).error, 0);
     EXPECT_EQ(asSet(flat.files),
         (std::set<std::string> { "plain.txt", ".hidden", "link-to-file", "dangling", "pipe" }));
     EXPECT_EQ(flat.directoriesEntered, 1);
 
     Recorder deep;
-    ASSERT_TRUE(platform::searchTree(tree.path(), true, deep));
+    ASSERT_EQ(platform::searchTree(tree.path(), true, deep).error, 0);
     EXPECT_EQ(asSet(deep.files),
         (std::set<std::string> { "plain.txt", ".hidden", "link-to-file", "dangling", "pipe",
             "sub/inner.txt", "outside/secret.txt" }));
@@ -77,16 +79,58 @@ TEST(SearchTree, ReportsFilesAndSkipsLinksToDirectories)
         std::string_view("plain.txt").size());
 }
 
-TEST(SearchTree, SearchesOnlyWhatCanBeOpenedAsADirectory)
+TEST(SearchTree, SaysWhyTheDirectoryCouldNotBeSearched)
 {
     TempTree tree;
     tree.writeFile("file.txt");
+    struct Case
+    {
+        std::string directory;
+        int error;
+        std::string path;
+    };
+    const Case cases[] = {
+        { "", ENOENT, "" },
+        { tree / "missing/", ENOENT, tree / "missing/" },
+        { tree / "file.txt", ENOTDIR, tree / "file.txt/" },
+        { tree / "file.txt/", ENOTDIR, tree / "file.txt/" },
+    };
+    for (const Case &c : cases) {
+        Recorder recorder;
+        const platform::SearchOutcome outcome = platform::searchTree(c.directory, true, recorder);
+        EXPECT_EQ(outcome.error, c.error) << c.directory;
+        EXPECT_EQ(outcome.path, c.path);
+        EXPECT_FALSE(outcome.inSubdirectory);
+        EXPECT_TRUE(recorder.files.empty());
+        EXPECT_EQ(recorder.directoriesEntered, 0);
+    }
+}
+
+// A tree of `depth` levels below `tree`, each holding one file; returns the files' paths.
+std::set<std::string> writeChain(const TempTree &tree, int depth)
+{
+    std::set<std::string> files;
+    std::string level;
+    for (int at = 0; at < depth; ++at) {
+        tree.writeFile(level + "file");
+        files.insert(level + "file");
+        level += "d/";
+    }
+    return files;
+}
+
+TEST(SearchTree, ClosesLevelsEarlierUnderALowDescriptorLimit)
+{
+    TempTree tree;
+    const std::set<std::string> expected = writeChain(tree, 200);
     Recorder recorder;
-    EXPECT_FALSE(platform::searchTree("", true, recorder));
-    EXPECT_FALSE(platform::searchTree(tree / "missing/", true, recorder));
-    EXPECT_FALSE(platform::searchTree(tree / "file.txt", true, recorder));
-    EXPECT_TRUE(recorder.files.empty());
-    EXPECT_EQ(recorder.directoriesEntered, 0);
+    platform::SearchOutcome outcome;
+    {
+        testing_support::DescriptorLimit limit(16);
+        outcome = platform::searchTree(tree.path(), true, recorder);
+    }
+    EXPECT_EQ(outcome.error, 0);
+    EXPECT_EQ(asSet(recorder.files), expected);
 }
 
 TEST(SearchTree, KeepsDepthFirstNestingBeyondTheOpenLevels)
@@ -104,7 +148,7 @@ TEST(SearchTree, KeepsDepthFirstNestingBeyondTheOpenLevels)
         level += "d/";
     }
     Recorder recorder;
-    ASSERT_TRUE(platform::searchTree(tree.path(), true, recorder));
+    ASSERT_EQ(platform::searchTree(tree.path(), true, recorder).error, 0);
     EXPECT_EQ(recorder.files.size(), expected.size());
     EXPECT_EQ(asSet(recorder.files), expected);
     EXPECT_EQ(recorder.directoriesEntered, 120);
@@ -121,7 +165,7 @@ TEST(SearchTree, ReportsLargeDirectoriesWholeAndInDirectoryOrder)
             tree.writeFile(std::string(sub) + "datei-" + std::to_string(i));
     }
     Recorder recorder;
-    ASSERT_TRUE(platform::searchTree(tree.path(), true, recorder));
+    ASSERT_EQ(platform::searchTree(tree.path(), true, recorder).error, 0);
     std::vector<std::string> expected = testing_support::regularFilesInSearchOrder(tree.path());
     for (std::string &path : expected)
         path.erase(0, tree.path().size());
@@ -149,7 +193,7 @@ TEST(SearchTree, DescendsTwentyThousandLevels)
     close(fd);
 
     Recorder recorder;
-    ASSERT_TRUE(platform::searchTree(tree.path(), true, recorder));
+    ASSERT_EQ(platform::searchTree(tree.path(), true, recorder).error, 0);
     ASSERT_EQ(recorder.files.size(), 1u);
     EXPECT_EQ(recorder.files[0].size(), kDepth * 2 + std::string_view("bottom.txt").size());
     EXPECT_EQ(recorder.directoriesEntered, kDepth + 1);

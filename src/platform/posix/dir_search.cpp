@@ -2,10 +2,13 @@
 
 #include "platform/posix/helper_thread.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -14,11 +17,30 @@ namespace platform {
 
 namespace {
 
-// Directories nearer the top than this stay open while the search is below them.
+// Directories nearer the top than a number of levels stay open while the search is below them.
 // Deeper ones read their remaining entries into memory and close, and are found again through
 // ".." of the child when the search comes back; so the search needs a bounded number of
-// descriptors however deep the tree is.
-constexpr std::size_t kOpenLevels = 48;
+// descriptors however deep the tree is. That number is a quarter of what the process may open,
+// within these bounds, so that a low limit closes levels earlier instead of failing, and the
+// rest of the program (its log, its window) keeps descriptors of its own.
+constexpr std::size_t kFewestOpenLevels = 3;
+constexpr std::size_t kMostOpenLevels = 48;
+
+std::size_t openLevels()
+{
+    rlimit limit {};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return kMostOpenLevels;
+    return static_cast<std::size_t>(
+        std::clamp<rlim_t>(limit.rlim_cur / 4, kFewestOpenLevels, kMostOpenLevels));
+}
+
+// Errors that say nothing about the directory, only that the process or the system has no
+// descriptor left: skipping the directory would hide files that are there.
+bool outOfDescriptors(int error)
+{
+    return error == EMFILE || error == ENFILE;
+}
 
 // Entries are read and looked at in batches of at most this many; looking at them (one system call
 // each) is most of a search's time, and a batch large enough is shared with a second thread.
@@ -104,7 +126,8 @@ void classifyRange(int fd, Batch &batch, std::size_t begin, std::size_t end)
 class EntryReader
 {
 public:
-    // The next entry of the open directory `fd` but "." and "..", or false at its end.
+    // The next entry of the open directory `fd` but "." and "..", or false at its end or when it
+    // cannot be read further (see error()).
     bool next(int fd, std::string_view &name, unsigned char &type)
     {
         for (;;) {
@@ -119,16 +142,22 @@ public:
         }
     }
 
+    // The system's error number when reading the directory failed; 0 when it was read to its end.
+    int error() const { return m_error; }
+
 private:
     static constexpr std::size_t kBufferBytes = 32768;
 
-    // False once the directory has no more entries; it is not asked again then.
+    // False once the directory has no more entries, or reading it failed; it is not asked again
+    // then.
     bool fill(int fd)
     {
         if (m_ended)
             return false;
         m_buffer.resize(kBufferBytes);
         const ssize_t bytes = getdents64(fd, m_buffer.data(), m_buffer.size());
+        if (bytes < 0)
+            m_error = errno;
         m_position = 0;
         m_end = bytes > 0 ? static_cast<std::size_t>(bytes) : 0;
         m_ended = m_end == 0;
@@ -139,6 +168,7 @@ private:
     std::size_t m_position = 0;
     std::size_t m_end = 0;
     bool m_ended = false;
+    int m_error = 0;
 };
 
 struct Frame
@@ -149,6 +179,7 @@ struct Frame
     std::string buffered; // unread entries once the directory is closed: type byte, name, NUL
     std::size_t bufferedPosition = 0;
     Batch batch; // entries read and not yet reported
+    std::string name; // empty for the searched directory
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
 
@@ -174,8 +205,9 @@ bool nextEntry(Frame &frame, std::string_view &name, unsigned char &type)
     return true;
 }
 
-// Reads the rest of the directory into memory and gives up its descriptor.
-void drainAndClose(Frame &frame)
+// Reads the rest of the directory into memory and gives up its descriptor. Returns the system's
+// error number when it could not be read to its end (what was read is kept), else 0.
+int drainAndClose(Frame &frame)
 {
     std::string_view name;
     unsigned char type = DT_UNKNOWN;
@@ -185,11 +217,13 @@ void drainAndClose(Frame &frame)
         rest.append(name);
         rest.push_back('\0');
     }
+    const int error = frame.streaming ? frame.reader.error() : 0;
     frame.close();
     frame.streaming = false;
     frame.reader = EntryReader();
     frame.buffered = std::move(rest);
     frame.bufferedPosition = 0;
+    return error;
 }
 
 class Search
@@ -198,6 +232,7 @@ public:
     Search(bool descend, TreeVisitor &visitor)
         : m_descend(descend)
         , m_visitor(visitor)
+        , m_openLevels(openLevels())
     {
     }
     ~Search()
@@ -206,18 +241,22 @@ public:
             frame.close();
     }
 
-    bool run(const std::string &directory)
+    SearchOutcome run(const std::string &directory)
     {
-        if (directory.empty())
-            return false;
-        const int fd = open(directory.c_str(), kDirectoryFlags);
-        if (fd < 0)
-            return false;
+        m_directory = directory;
+        if (!m_directory.empty() && m_directory.back() != '/')
+            m_directory.push_back('/');
+        const int fd = directory.empty() ? -1 : open(directory.c_str(), kDirectoryFlags);
+        if (fd < 0) {
+            const int error = directory.empty() ? ENOENT : errno;
+            fail(error, m_directory, false);
+            return m_outcome;
+        }
         if (!push(fd, {}))
-            return false;
-        while (!m_stack.empty())
+            return m_outcome;
+        while (!m_stack.empty() && m_outcome.error == 0)
             step();
-        return true;
+        return m_outcome;
     }
 
 private:
@@ -226,16 +265,16 @@ private:
     bool push(int fd, std::string_view name)
     {
         struct stat info;
-        if (fstat(fd, &info) != 0) {
+        const int error = fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+        if (error != 0) {
             ::close(fd);
-            return false;
-        }
-        if (!S_ISDIR(info.st_mode)) {
-            ::close(fd);
+            if (m_stack.empty())
+                fail(error, m_directory, false);
             return false;
         }
         Frame frame;
         frame.fd = fd;
+        frame.name = name;
         frame.device = static_cast<std::uint64_t>(info.st_dev);
         frame.inode = static_cast<std::uint64_t>(info.st_ino);
         m_stack.push_back(std::move(frame));
@@ -247,7 +286,8 @@ private:
     {
         Frame &frame = m_stack.back();
         if (frame.batch.exhausted() && (frame.fd < 0 || !readBatch(frame))) {
-            pop();
+            if (!readFailed(m_stack.size() - 1, frame.streaming ? frame.reader.error() : 0))
+                pop();
             return;
         }
         const Pending &entry = frame.batch.entries[frame.batch.position++];
@@ -305,12 +345,21 @@ private:
     void descendInto(Frame &frame, const char *name)
     {
         const int fd = openat(frame.fd, name, kDirectoryFlags | O_NOFOLLOW);
-        if (fd < 0)
+        if (fd < 0) {
+            const int error = errno;
+            if (outOfDescriptors(error))
+                fail(error, pathOf(m_stack.size() - 1) + name + "/", true);
             return;
+        }
         // The name lives in the parent's batch, which a growing stack moves.
         const std::string ownName(name);
-        if (m_stack.size() >= kOpenLevels)
-            drainAndClose(frame);
+        if (m_stack.size() >= m_openLevels) {
+            const int error = drainAndClose(frame);
+            if (readFailed(m_stack.size() - 1, error)) {
+                ::close(fd);
+                return;
+            }
+        }
         // `frame` may move when the stack grows; it is not used after this point.
         push(fd, ownName);
     }
@@ -320,8 +369,13 @@ private:
         Frame &frame = m_stack.back();
         if (frame.fd >= 0 && m_stack.size() >= 2) {
             Frame &parent = m_stack[m_stack.size() - 2];
-            if (parent.fd < 0)
-                reopenParent(frame.fd, parent);
+            if (parent.fd < 0) {
+                const int error = reopenParent(frame.fd, parent);
+                if (outOfDescriptors(error)) {
+                    fail(error, pathOf(m_stack.size() - 2), m_stack.size() > 2);
+                    return;
+                }
+            }
         }
         frame.close();
         m_stack.pop_back();
@@ -330,33 +384,68 @@ private:
 
     // Finds a parent closed for a deep descent again through "..". Should the directory have
     // been moved meanwhile, ".." is another one: then the parent's remaining entries are dropped
-    // rather than searched in the wrong place.
-    static void reopenParent(int childFd, Frame &parent)
+    // rather than searched in the wrong place. Returns the system's error number when ".." could
+    // not be opened, else 0.
+    static int reopenParent(int childFd, Frame &parent)
     {
         const int fd = openat(childFd, "..", kDirectoryFlags | O_NOFOLLOW);
         if (fd < 0) {
+            const int error = errno;
             parent.batch.clear();
-            return;
+            return error;
         }
         struct stat info;
         if (fstat(fd, &info) != 0 || static_cast<std::uint64_t>(info.st_dev) != parent.device
             || static_cast<std::uint64_t>(info.st_ino) != parent.inode) {
             ::close(fd);
             parent.batch.clear();
-            return;
+            return 0;
         }
         parent.fd = fd;
+        return 0;
+    }
+
+    // Whether reading the directory at `level` failing with `error` ends the search: it does for
+    // the searched directory itself and for a lack of descriptors anywhere. Any other
+    // subdirectory that cannot be read further yields nothing more.
+    bool readFailed(std::size_t level, int error)
+    {
+        if (error == 0 || (level > 0 && !outOfDescriptors(error)))
+            return false;
+        fail(error, pathOf(level), level > 0);
+        return true;
+    }
+
+    void fail(int error, std::string path, bool inSubdirectory)
+    {
+        m_outcome.error = error;
+        m_outcome.path = std::move(path);
+        m_outcome.inSubdirectory = inSubdirectory;
+    }
+
+    // The path of the directory at `level` of the stack, ending in "/".
+    std::string pathOf(std::size_t level) const
+    {
+        std::string path = m_directory;
+        for (std::size_t at = 1; at <= level; ++at) {
+            path += m_stack[at].name;
+            path.push_back('/');
+        }
+        return path;
     }
 
     bool m_descend;
     TreeVisitor &m_visitor;
+    std::size_t m_openLevels;
+    std::string m_directory; // as given, ending in "/"
     std::vector<Frame> m_stack;
+    SearchOutcome m_outcome;
     HelperThread m_helper;
 };
 
 } // namespace
 
-bool searchTree(const std::string &directory, bool descend, TreeVisitor &visitor)
+SearchOutcome searchTree(const std::string &directory, bool descend, TreeVisitor &visitor)
 {
     return Search(descend, visitor).run(directory);
 }

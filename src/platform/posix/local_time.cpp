@@ -6,10 +6,16 @@ namespace platform {
 
 namespace {
 
+// `parts` as a LocalTime; kUnknownTime when its year does not fit. The year is computed in 64
+// bits: the C library's years reach past what an int holds once 1900 is added.
 LocalTime fromParts(const std::tm &parts)
 {
+    const std::int64_t year = std::int64_t { parts.tm_year } + 1900;
+    if (year > std::numeric_limits<std::int32_t>::max()
+        || year < std::numeric_limits<std::int32_t>::min())
+        return kUnknownTime;
     LocalTime result;
-    result.year = parts.tm_year + 1900;
+    result.year = static_cast<std::int32_t>(year);
     result.month = static_cast<std::uint8_t>(parts.tm_mon + 1);
     result.day = static_cast<std::uint8_t>(parts.tm_mday);
     result.hour = static_cast<std::uint8_t>(parts.tm_hour);
@@ -19,23 +25,18 @@ LocalTime fromParts(const std::tm &parts)
     return result;
 }
 
-std::tm localParts(std::time_t seconds)
+// False when the C library cannot convert `seconds` (far beyond the years it holds).
+bool localParts(std::time_t seconds, std::tm &parts)
 {
-    std::tm parts {};
-    if (!localtime_r(&seconds, &parts)) {
-        // Beyond what the C library can represent: the earliest date it surely can.
-        parts = {};
-        parts.tm_year = 70;
-        parts.tm_mday = 1;
-    }
-    return parts;
+    parts = {};
+    return localtime_r(&seconds, &parts) != nullptr;
 }
 
 } // namespace
 
 LocalTime currentLocalTime()
 {
-    return fromParts(localParts(std::time(nullptr)));
+    return localTimeOf(std::time(nullptr));
 }
 
 std::int64_t currentEpochSeconds()
@@ -47,7 +48,10 @@ std::int64_t currentEpochSeconds()
 
 std::int64_t nextLocalMidnight()
 {
-    std::tm parts = localParts(std::time(nullptr));
+    std::tm parts {};
+    // The clock itself is never beyond the C library's years; should it be, no midnight comes.
+    if (!localParts(std::time(nullptr), parts))
+        return std::numeric_limits<std::int64_t>::max();
     parts.tm_mday += 1;
     parts.tm_hour = parts.tm_min = parts.tm_sec = 0;
     parts.tm_isdst = -1;
@@ -56,13 +60,17 @@ std::int64_t nextLocalMidnight()
 
 LocalTime localTimeOf(std::int64_t secondsSinceEpoch)
 {
-    return fromParts(localParts(static_cast<std::time_t>(secondsSinceEpoch)));
+    std::tm parts {};
+    if (!localParts(static_cast<std::time_t>(secondsSinceEpoch), parts))
+        return kUnknownTime;
+    return fromParts(parts);
 }
 
 LocalTime localTwoSecondTime(std::int64_t secondsSinceEpoch)
 {
     LocalTime result = localTimeOf(secondsSinceEpoch);
-    result.second = static_cast<std::uint8_t>(result.second & ~1u);
+    if (result != kUnknownTime)
+        result.second = static_cast<std::uint8_t>(result.second & ~1u);
     return result;
 }
 

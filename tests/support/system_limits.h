@@ -1,0 +1,75 @@
+#pragma once
+
+#include "support/temp_tree.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/magic.h>
+#include <memory>
+#include <string>
+#include <sys/resource.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+#include <vector>
+
+namespace testing_support {
+
+// Lowers the process's soft limit of open file descriptors for the life of the object, and can
+// take up all but a few of them; everything is given back when it goes.
+class DescriptorLimit
+{
+public:
+    explicit DescriptorLimit(rlim_t softLimit)
+    {
+        EXPECT_EQ(getrlimit(RLIMIT_NOFILE, &m_saved), 0);
+        rlimit lowered = m_saved;
+        lowered.rlim_cur = softLimit;
+        EXPECT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    }
+    ~DescriptorLimit()
+    {
+        for (const int fd : m_taken)
+            close(fd);
+        setrlimit(RLIMIT_NOFILE, &m_saved);
+    }
+    DescriptorLimit(const DescriptorLimit &) = delete;
+    DescriptorLimit &operator=(const DescriptorLimit &) = delete;
+
+    // Opens descriptors until the limit is reached, then closes `free` of them again.
+    void leaveFree(std::size_t free)
+    {
+        for (int fd; (fd = dup(STDERR_FILENO)) >= 0;)
+            m_taken.push_back(fd);
+        EXPECT_EQ(errno, EMFILE);
+        for (; free > 0 && !m_taken.empty(); --free) {
+            close(m_taken.back());
+            m_taken.pop_back();
+        }
+    }
+
+private:
+    rlimit m_saved {};
+    std::vector<int> m_taken;
+};
+
+// A temporary tree on tmpfs, which takes file times up to 2^62 seconds and sparse files of up to
+// 2^63 - 1 bytes; null when /dev/shm is no tmpfs.
+inline std::unique_ptr<TempTree> tmpfsTree()
+{
+    struct statfs info;
+    if (statfs("/dev/shm", &info) != 0 || info.f_type != TMPFS_MAGIC)
+        return nullptr;
+    const char *saved = std::getenv("TMPDIR");
+    const std::string savedValue = saved ? saved : "";
+    setenv("TMPDIR", "/dev/shm", 1);
+    auto tree = std::make_unique<TempTree>();
+    if (saved)
+        setenv("TMPDIR", savedValue.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+    return tree;
+}
+
+} // namespace testing_support
