@@ -301,3 +301,43 @@ TEST(Headless, SettingsFileThatIsAPipeIsAnErrorNotAWait)
     }
     EXPECT_TRUE(folder.untouched());
 }
+
+TEST(Headless, NoFolderToCleanIsAnErrorThatNamesIt)
+{
+    const OldFolder folder;
+    folder.tree.writeFile("empty.ini", "[Pfade]\n1=*\n");
+    folder.tree.writeFile(
+        "nul.ini", "[Pfade]\n1=" + (folder.tree / "data") + std::string(1, '\0') + "x\n");
+    folder.tree.writeFile("file");
+    const std::string missing = folder.tree / "missing/";
+    struct Case
+    {
+        std::vector<std::string> arguments;
+        std::string settings;
+        std::string err;
+    };
+    const Case cases[] = {
+        { { "/VERZEICHNIS:" + missing, "GO" }, folder.ini, missing + ": Ungültiger Dateiname." },
+        { { "/VERZEICHNIS:" + (folder.tree / "file"), "/LISTE" }, folder.ini,
+            (folder.tree / "file/") + ": Ungültiger Dateiname." },
+        { { "/ID:7", "GO" }, folder.ini,
+            folder.ini + ": Kein Verzeichnis Nr. 7 unter [Pfade] (1 eingetragen)" },
+        { { "GO" }, folder.tree / "empty.ini",
+            (folder.tree / "empty.ini") + ": Kein Verzeichnis unter [Pfade] eingetragen." },
+        { { "/SUB" }, "",
+            "Kein Verzeichnis: keine Einstellungsdatei gefunden und kein /VERZEICHNIS: "
+            "angegeben." },
+        { { "GO", "/INI:" + (folder.tree / "missing.ini") }, folder.ini,
+            (folder.tree / "missing.ini") + ": Ungültiger Dateiname." },
+        // A NUL byte in a settings value would cut the path and clean another folder.
+        { { "GO" }, folder.tree / "nul.ini",
+            (folder.tree / "data?x/") + ": Ungültiger Dateiname." },
+    };
+    for (const Case &c : cases) {
+        const HeadlessRun failed = run(c.arguments, c.settings);
+        EXPECT_EQ(failed.exitCode, 1) << c.err;
+        EXPECT_EQ(failed.out, "") << c.err;
+        EXPECT_EQ(failed.err, "Ablagekehrer: " + c.err + "\n");
+        EXPECT_TRUE(folder.untouched()) << c.err;
+    }
+}

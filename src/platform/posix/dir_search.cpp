@@ -246,9 +246,11 @@ public:
         m_directory = directory;
         if (!m_directory.empty() && m_directory.back() != '/')
             m_directory.push_back('/');
-        const int fd = directory.empty() ? -1 : open(directory.c_str(), kDirectoryFlags);
+        // A path holding a NUL byte would be cut there and name another folder.
+        const bool named = !directory.empty() && directory.find('\0') == std::string::npos;
+        const int fd = named ? open(directory.c_str(), kDirectoryFlags) : -1;
         if (fd < 0) {
-            const int error = directory.empty() ? ENOENT : errno;
+            const int error = named ? errno : ENOENT;
             fail(error, m_directory, false);
             return m_outcome;
         }
