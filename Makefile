@@ -9,9 +9,12 @@ RUN_PACKAGES := cmake ninja-build g++ make libgtest-dev tzdata qt6-base-dev qt6-
 # What the tests of the installed files and the packages need besides: Debian's own tools for
 # manual pages, desktop entries, metainfo and packages.
 CHECK_PACKAGES := man-db groff-base desktop-file-utils appstream dpkg-dev file lintian
-PACKAGES := $(RUN_PACKAGES) $(CHECK_PACKAGES)
+# What `make check` needs besides: clang for the fuzz targets, its runtime, clang-tidy and
+# clang-format.
+HABIT_PACKAGES := clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14
+PACKAGES := $(RUN_PACKAGES) $(CHECK_PACKAGES) $(HABIT_PACKAGES)
 
-.PHONY: all deps run-deps configure build test run package bench screenshot clean
+.PHONY: all deps run-deps configure build test check run package bench screenshot clean
 
 all: build
 
@@ -31,6 +34,13 @@ build: configure
 test: build
 	@scripts/install-packages $(CHECK_PACKAGES)
 	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 300 -j 2
+
+# The habits CI checks besides the tests: formatting, warnings as errors with every test under the
+# sanitizers, clang-tidy, and the fuzz targets for a minute each (FUZZ_SECONDS).
+FUZZ_SECONDS ?= 60
+check: build
+	@scripts/install-packages $(HABIT_PACKAGES)
+	scripts/check $(BUILD_DIR) $(FUZZ_SECONDS)
 
 # Only the program: the tests and benchmarks are left for `make test`.
 run: configure
