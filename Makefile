@@ -7,8 +7,8 @@ GENERATOR ?= Ninja
 RUN_PACKAGES := cmake ninja-build g++ make libgtest-dev tzdata qt6-base-dev qt6-svg-dev \
 	fonts-liberation2 qt6-translations-l10n
 # What the tests of the installed files and the packages need besides: Debian's own tools for
-# manual pages, desktop entries, metainfo and packages.
-CHECK_PACKAGES := man-db groff-base desktop-file-utils appstream dpkg-dev file lintian
+# manual pages, desktop entries, metainfo, packages and systemd units.
+CHECK_PACKAGES := man-db groff-base desktop-file-utils appstream dpkg-dev file lintian systemd
 # What `make check` needs besides: clang for the fuzz targets, its runtime, clang-tidy and
 # clang-format.
 HABIT_PACKAGES := clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14

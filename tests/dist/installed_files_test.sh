@@ -79,5 +79,14 @@ if [ "$gui" = ON ]; then
     output=$(appstreamcli validate-tree --no-net "$stage" 2>&1) || fail "appstreamcli validate-tree: $output"
 fi
 
+# The example units as systemd reads them, with the service started from the staged program
+# (its manual page is not installed on this system, so that reference is not followed).
+examples="$stage/usr/share/doc/$package/examples"
+sed "s|/usr/bin/ablagekehrer|$stage/usr/bin/ablagekehrer|" "$examples/ablagekehrer.service" \
+    >"$stage/ablagekehrer.service"
+cp "$examples/ablagekehrer.timer" "$stage/ablagekehrer.timer"
+output=$(cd "$stage" && systemd-analyze verify --man=no ./ablagekehrer.service ./ablagekehrer.timer 2>&1) ||
+    fail "systemd-analyze verify: $output"
+
 [ "$failures" -eq 0 ] && echo "installed files: all good"
 exit $((failures > 0))
