@@ -2,6 +2,7 @@
 
 #include "core/listing_table.h"
 #include "core/messages.h"
+#include "platform/clock.h"
 #include "platform/locale_formats.h"
 
 #include <cstdint>
@@ -24,6 +25,8 @@ struct JobState
     }
 
     platform::LocaleFormats Formats;
+    // "Now" for the age limit and the log's time stamps.
+    platform::Clock Clock;
 
     std::vector<std::string> Directories; // each ending in "/"
     std::string SelectedDirectory; // empty when no entry is selected

@@ -1,6 +1,5 @@
-#include "core/messages.h"
-#include "core/number_format.h"
-#include "core/selection.h"
+#include "core/list_by_age.h"
+
 #include "platform/calendar.h"
 #include "platform/dir_search.h"
 
@@ -13,9 +12,9 @@ namespace {
 
 // Midnight at the start of the first day that stays: today counts as the first of `dayCount`
 // days. Counts below 1 put the limit at tomorrow or later, so today's files are old too.
-platform::LocalTime ageLimit(std::int16_t dayCount)
+platform::LocalTime ageLimit(std::int16_t dayCount, const platform::Clock &clock)
 {
-    const long long today = platform::daysSinceEpoch(platform::currentLocalTime());
+    const long long today = platform::daysSinceEpoch(clock.localNow());
     return platform::dateFromDays(today + 1 - dayCount);
 }
 
@@ -49,7 +48,7 @@ public:
     void file(const platform::FileEntry &entry) override
     {
         // A listing that runs past midnight measures the files after it from the new day.
-        if (platform::currentEpochSeconds() >= m_nextMidnight)
+        if (m_state.Clock.now() >= m_nextMidnight)
             renewLimit();
         if (!(entry.modified < m_limit))
             return;
@@ -66,8 +65,8 @@ public:
 private:
     void renewLimit()
     {
-        m_nextMidnight = platform::nextLocalMidnight();
-        m_limit = ageLimit(m_state.DayCount);
+        m_nextMidnight = m_state.Clock.nextMidnight();
+        m_limit = ageLimit(m_state.DayCount, m_state.Clock);
     }
 
     JobState &m_state;
@@ -80,23 +79,12 @@ private:
 
 } // namespace
 
-std::int32_t ListByAge(JobState &state, std::string directory)
+platform::SearchOutcome ListByAge(JobState &state, const std::string &directory)
 {
-    directory = openListing(state, std::move(directory));
-    state.Table.setCellStyle(ListingTable::CellStyle::Age);
     AgeSelection selection(state, directory);
     state.LimitDateText = platform::DateTimeFormat(state.Formats.shortDate, state.Formats)
                               .format(selection.limit());
-    const platform::SearchOutcome outcome
-        = platform::searchTree(directory, state.IncludeSubdirectories, selection);
-    takeSearchOutcome(state, directory, outcome);
-
-    closeListing(state,
-        messages::totalKilobytes(formatGrouped(
-            static_cast<std::uint64_t>(state.TotalKB), state.Formats.thousandsSeparator)));
-    state.NextRow = static_cast<std::int32_t>(state.Table.fileCount()) + 2;
-    raiseSearchFailure(outcome);
-    return state.NextRow;
+    return platform::searchTree(directory, state.IncludeSubdirectories, selection);
 }
 
 } // namespace core

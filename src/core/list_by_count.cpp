@@ -1,4 +1,5 @@
-#include "core/selection.h"
+#include "core/list_by_count.h"
+
 #include "core/sort_buffer.h"
 #include "platform/dir_search.h"
 
@@ -34,16 +35,14 @@ private:
 
 } // namespace
 
-void ListByCount(JobState &state, std::string directory)
+platform::SearchOutcome ListByCount(JobState &state, const std::string &directory)
 {
     SortBuffer buffer;
-    directory = openListing(state, std::move(directory));
     ListingTable &table = state.Table;
-    table.setCellStyle(ListingTable::CellStyle::Count);
-
     CountGathering gathering(buffer);
     const platform::SearchOutcome outcome = platform::searchTree(directory, false, gathering);
-    const bool searched = takeSearchOutcome(state, directory, outcome);
+    // A failed search has not seen every file: the newest of those it saw need not be the newest.
+    const bool searched = outcome.error == 0;
 
     // A count below one keeps nothing; it can never list more files than there are.
     const std::size_t keep = static_cast<std::size_t>(std::max<int>(state.KeepCount, 0));
@@ -53,8 +52,7 @@ void ListByCount(JobState &state, std::string directory)
         for (std::size_t position = 0; position < buffer.size() - keep; ++position)
             table.addFile(listed, buffer.at(position));
     }
-    closeListing(state, {});
-    raiseSearchFailure(outcome);
+    return outcome;
 }
 
 } // namespace core

@@ -1,58 +1,61 @@
 #include "core/selection.h"
 
 #include "core/errors.h"
+#include "core/list_by_age.h"
+#include "core/list_by_count.h"
 #include "core/messages.h"
+#include "core/number_format.h"
 
 #include <cerrno>
 
 namespace core {
 
-void Refresh(JobState &state)
-{
-    state.Table.reset();
-    state.NextRow = 2;
-    state.TotalKB = 0;
-    state.SearchError = 0;
-    if (state.Loading)
-        return;
-    if (state.Mode == SelectionMode::Age)
-        ListByAge(state, state.SelectedDirectory);
-    else
-        ListByCount(state, state.SelectedDirectory);
-}
+namespace {
 
-std::string openListing(JobState &state, std::string directory)
+std::string withFinalSlash(std::string directory)
 {
-    state.DeleteEnabled = false;
     if (!directory.empty() && directory.back() != '/')
         directory.push_back('/');
     return directory;
 }
 
-void closeListing(JobState &state, std::string statusTotal)
+} // namespace
+
+void Refresh(JobState &state)
 {
     ListingTable &table = state.Table;
+    table.reset();
+    state.NextRow = 2;
+    state.TotalKB = 0;
+    state.SearchError = 0;
+    if (state.Loading)
+        return;
+
+    state.DeleteEnabled = false;
+    const bool byAge = state.Mode == SelectionMode::Age;
+    table.setCellStyle(byAge ? ListingTable::CellStyle::Age : ListingTable::CellStyle::Count);
+    const std::string directory = withFinalSlash(state.SelectedDirectory);
+    const platform::SearchOutcome outcome
+        = byAge ? ListByAge(state, directory) : ListByCount(state, directory);
+
+    // An empty path selects nothing, which is no error of a search.
+    state.SearchError = directory.empty() || outcome.inSubdirectory ? 0 : outcome.error;
+    if (outcome.error != 0) {
+        table.reset();
+        state.TotalKB = 0;
+    }
     state.StatusFiles = messages::fileCount(table.fileCount());
-    state.StatusTotal = std::move(statusTotal);
+    state.StatusTotal = byAge
+        ? messages::totalKilobytes(formatGrouped(
+            static_cast<std::uint64_t>(state.TotalKB), state.Formats.thousandsSeparator))
+        : std::string();
     if (table.fileCount() == 0)
         table.setEmptyListing();
     else
         state.DeleteEnabled = true;
-}
+    if (byAge)
+        state.NextRow = static_cast<std::int32_t>(table.fileCount()) + 2;
 
-bool takeSearchOutcome(
-    JobState &state, const std::string &directory, const platform::SearchOutcome &outcome)
-{
-    state.SearchError = directory.empty() || outcome.inSubdirectory ? 0 : outcome.error;
-    if (outcome.error == 0)
-        return true;
-    state.Table.reset();
-    state.TotalKB = 0;
-    return false;
-}
-
-void raiseSearchFailure(const platform::SearchOutcome &outcome)
-{
     if (outcome.error == EMFILE || outcome.error == ENFILE)
         throw AppError(messages::fileError(outcome.error), outcome.path);
 }

@@ -27,14 +27,12 @@ struct LocalTime
 inline constexpr LocalTime kUnknownTime { std::numeric_limits<std::int32_t>::max(), 12, 31, 23, 59,
     59 };
 
-// The local date and time now, to the second.
-LocalTime currentLocalTime();
-
-// Seconds since the epoch now. Cheap enough to ask once per listed file.
+// Seconds since the epoch on the system's clock. Cheap enough to ask once per listed file; read
+// it through platform::Clock, which tests can hold still.
 std::int64_t currentEpochSeconds();
 
-// The epoch second at which the next local calendar day begins (the coming midnight).
-std::int64_t nextLocalMidnight();
+// The epoch second at which the local calendar day after the one of `secondsSinceEpoch` begins.
+std::int64_t nextLocalMidnightAfter(std::int64_t secondsSinceEpoch);
 
 // `secondsSinceEpoch` in local time, to the second; kUnknownTime when it has no local date.
 LocalTime localTimeOf(std::int64_t secondsSinceEpoch);

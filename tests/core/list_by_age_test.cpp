@@ -6,6 +6,7 @@
 #include "support/temp_tree.h"
 
 #include <cerrno>
+#include <ctime>
 #include <exception>
 #include <gtest/gtest.h>
 #include <limits>
@@ -13,14 +14,17 @@
 #include <set>
 #include <vector>
 
+using testing_support::localEpoch;
 using testing_support::localEpochDaysFromToday;
 using testing_support::TempTree;
 
 namespace {
 
-core::JobState listed(const std::string &directory, int days, bool subdirectories = false)
+core::JobState listed(const std::string &directory, int days, bool subdirectories = false,
+    const platform::Clock &clock = platform::Clock())
 {
     core::JobState state(platform::germanFormats());
+    state.Clock = clock;
     state.Table.setHeader(core::messages::kColumnHeaders);
     state.SelectedDirectory = directory;
     state.DayCount = static_cast<std::int16_t>(days);
@@ -56,48 +60,66 @@ void expectEmptyListing(const core::JobState &state)
 TEST(ListByAge, ListsBeforeMidnightOfTheFirstDayThatStays)
 {
     TempTree tree;
-    // With 3 days, today and the two days before stay: the limit is 00:00 two days ago.
+    // Held on 13 June 2017: with 3 days, the 13th, 12th and 11th stay, and the limit is 11 June,
+    // 00:00. Across a change of summer time the limit is still that day's midnight, not an hour
+    // beside it.
     struct Case
     {
-        const char *name;
+        std::time_t now;
         int days;
-        int hour, minute, second;
+        std::time_t modified;
         bool listed;
     };
+    const std::time_t june = localEpoch(2017, 6, 13, 9, 26, 50);
+    const std::time_t afterSpring = localEpoch(2017, 3, 27, 1, 0, 0);
+    const std::time_t afterAutumn = localEpoch(2017, 10, 30, 23, 0, 0);
     const Case cases[] = {
-        { "last-second-before.log", -3, 23, 59, 59, true },
-        { "two-seconds-before.log", -3, 23, 59, 58, true },
-        { "at-the-limit.log", -2, 0, 0, 0, false },
-        { "just-after.log", -2, 0, 0, 1, false },
-        { "today.log", 0, 0, 0, 0, false },
-        { "long-ago.log", -400, 12, 0, 0, true },
+        { june, 3, localEpoch(2017, 6, 10, 23, 59, 59), true },
+        { june, 3, localEpoch(2017, 6, 10, 23, 59, 58), true },
+        { june, 3, localEpoch(2017, 6, 11, 0, 0, 0), false },
+        { june, 3, localEpoch(2017, 6, 11, 0, 0, 1), false },
+        { june, 3, localEpoch(2017, 6, 13, 0, 0, 0), false },
+        { june, 3, localEpoch(2016, 5, 9, 12, 0, 0), true },
+        // One day keeps only today: yesterday's last seconds are old.
+        { june, 1, localEpoch(2017, 6, 12, 23, 59, 59), true },
+        { june, 1, localEpoch(2017, 6, 13, 0, 0, 0), false },
+        { afterSpring, 2, localEpoch(2017, 3, 25, 23, 59, 59), true },
+        { afterSpring, 2, localEpoch(2017, 3, 26, 0, 0, 0), false },
+        { afterAutumn, 2, localEpoch(2017, 10, 28, 23, 59, 59), true },
+        { afterAutumn, 2, localEpoch(2017, 10, 29, 0, 0, 0), false },
     };
+    tree.makeDirectory("d");
     for (const Case &c : cases) {
-        tree.writeFile(c.name);
-        tree.setModified(c.name, localEpochDaysFromToday(c.days, c.hour, c.minute, c.second));
+        tree.writeFile("d/file.log");
+        tree.setModified("d/file.log", c.modified);
+        const core::JobState state
+            = listed(tree / "d", c.days, false, platform::Clock::heldAt(c.now));
+        EXPECT_EQ(state.Table.fileCount(), c.listed ? 1u : 0u)
+            << std::ctime(&c.modified) << " with " << c.days << " days on " << std::ctime(&c.now);
+        EXPECT_EQ(state.DeleteEnabled, c.listed);
     }
-    const core::JobState state = listed(tree.path(), 3);
-    for (const Case &c : cases) {
-        const auto all = paths(state);
-        EXPECT_EQ(std::count(all.begin(), all.end(), tree / c.name), c.listed ? 1 : 0) << c.name;
-    }
-    EXPECT_EQ(state.StatusFiles, "3 Dateien");
-    EXPECT_TRUE(state.DeleteEnabled);
-
-    // One day keeps only today: yesterday's last seconds are old.
-    const core::JobState oneDay = listed(tree.path(), 1);
-    EXPECT_EQ(oneDay.Table.fileCount(), 5u);
 
     // The label names the first day that stays; the time column shows even seconds.
-    char expectedLimit[16];
-    const std::time_t limit = localEpochDaysFromToday(-2);
-    std::strftime(expectedLimit, sizeof expectedLimit, "%d.%m.%Y", std::localtime(&limit));
-    EXPECT_EQ(state.LimitDateText, expectedLimit);
-    for (std::size_t row = 1; row <= state.Table.fileCount(); ++row) {
-        if (state.Table.cell(0, static_cast<int>(row)) == "last-second-before.log") {
-            EXPECT_EQ(state.Table.cell(3, static_cast<int>(row)), "23:59:58");
-        }
-    }
+    tree.setModified("d/file.log", localEpoch(2017, 6, 10, 23, 59, 59));
+    const core::JobState state = listed(tree / "d", 3, false, platform::Clock::heldAt(june));
+    EXPECT_EQ(state.LimitDateText, "11.06.2017");
+    EXPECT_EQ(state.Table.cell(3, 1), "23:59:58");
+    EXPECT_EQ(state.StatusFiles, "1 Dateien");
+}
+
+TEST(ListByAge, TodayIsTheDayOfTheClock)
+{
+    // A second before midnight yesterday's noon is today's; a second later it is old.
+    TempTree tree;
+    tree.writeFile("yesterday.log");
+    tree.setModified("yesterday.log", localEpoch(2017, 6, 12, 12, 0, 0));
+    const std::time_t beforeMidnight = localEpoch(2017, 6, 12, 23, 59, 59);
+    EXPECT_EQ(
+        listed(tree.path(), 1, false, platform::Clock::heldAt(beforeMidnight)).Table.fileCount(),
+        0u);
+    EXPECT_EQ(listed(tree.path(), 1, false, platform::Clock::heldAt(beforeMidnight + 1))
+                  .Table.fileCount(),
+        1u);
 }
 
 TEST(ListByAge, FormatsSizesDatesAndTotals)

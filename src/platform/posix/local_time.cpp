@@ -34,11 +34,6 @@ bool localParts(std::time_t seconds, std::tm &parts)
 
 } // namespace
 
-LocalTime currentLocalTime()
-{
-    return localTimeOf(std::time(nullptr));
-}
-
 std::int64_t currentEpochSeconds()
 {
     timespec now {};
@@ -46,11 +41,11 @@ std::int64_t currentEpochSeconds()
     return now.tv_sec;
 }
 
-std::int64_t nextLocalMidnight()
+std::int64_t nextLocalMidnightAfter(std::int64_t secondsSinceEpoch)
 {
     std::tm parts {};
     // The clock itself is never beyond the C library's years; should it be, no midnight comes.
-    if (!localParts(std::time(nullptr), parts))
+    if (!localParts(static_cast<std::time_t>(secondsSinceEpoch), parts))
         return std::numeric_limits<std::int64_t>::max();
     parts.tm_mday += 1;
     parts.tm_hour = parts.tm_min = parts.tm_sec = 0;

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "core/job_state.h"
+#include "platform/dir_search.h"
+
+#include <string>
+
+namespace core {
+
+// Gathers into `state.Table` every file of `directory` (ending in "/"; and, with
+// `IncludeSubdirectories`, of every subdirectory, depth first) modified before the first of the
+// last `DayCount` calendar days, today counted as the first, adds their sizes to `TotalKB`, and
+// shows that first day in `LimitDateText`. A file whose time has no local date is never old.
+// Returns how the search ended; Refresh, its only caller, opens and closes the listing around it.
+platform::SearchOutcome ListByAge(JobState &state, const std::string &directory);
+
+} // namespace core
