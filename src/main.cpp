@@ -26,7 +26,7 @@ namespace {
 // a cron job's environment, a display server that is gone), Qt would abort; its platforms are then
 // asked in turn, ending with one that needs no display, and the window is not used at all: the
 // program goes on without it, as without a display. Returns nothing in that case.
-std::optional<int> runWithWindow(int &argc, char **argv, const std::vector<std::string> &arguments,
+std::optional<int> runWithWindow(int &argc, char **argv, const startup::CommandLine &commandLine,
     const std::string &settingsPath, const platform::LocaleFormats &formats)
 {
     constexpr char kNoDisplay[] = "offscreen";
@@ -54,7 +54,7 @@ std::optional<int> runWithWindow(int &argc, char **argv, const std::vector<std::
     QApplication::setApplicationName(QString::fromUtf8(window::texts::kApplicationTitle));
     window::setUpApplication(application);
     window::QtDialogs dialogs;
-    return window::runWindow(dialogs, arguments, settingsPath, formats);
+    return window::runWindow(dialogs, commandLine, settingsPath, formats);
 }
 
 } // namespace
@@ -62,8 +62,10 @@ std::optional<int> runWithWindow(int &argc, char **argv, const std::vector<std::
 
 int main(int argc, char **argv)
 {
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
-    const startup::Requests requests = startup::scanRequests(arguments);
+    // Read once; everything below is handed what it asks.
+    const startup::CommandLine commandLine
+        = startup::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    const startup::Requests &requests = commandLine.requests;
     const std::string program = platform::ownExecutablePath();
     if (requests.help || requests.version) {
         const std::string text = requests.help
@@ -76,9 +78,9 @@ int main(int argc, char **argv)
     const std::string settingsPath = startup::findSettingsFile(program);
 #ifdef ABLAGEKEHRER_GUI
     if (platform::hasDisplay() && !requests.listOnly) {
-        if (const auto exitCode = runWithWindow(argc, argv, arguments, settingsPath, formats))
+        if (const auto exitCode = runWithWindow(argc, argv, commandLine, settingsPath, formats))
             return *exitCode;
     }
 #endif
-    return startup::runHeadless(arguments, settingsPath, formats, stdout, stderr);
+    return startup::runHeadless(commandLine, settingsPath, formats, stdout, stderr);
 }

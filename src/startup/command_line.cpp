@@ -131,6 +131,18 @@ void applySwitches(const std::vector<std::string> &arguments, SwitchResults &res
     }
 }
 
+CommandLine parseCommandLine(const std::vector<std::string> &arguments)
+{
+    CommandLine commandLine;
+    commandLine.requests = scanRequests(arguments);
+    try {
+        applySwitches(arguments, commandLine.switches);
+    } catch (const core::AppError &error) {
+        commandLine.error = error;
+    }
+    return commandLine;
+}
+
 Requests scanRequests(const std::vector<std::string> &arguments)
 {
     Requests requests;

@@ -69,4 +69,16 @@ struct Requests
 };
 Requests scanRequests(const std::vector<std::string> &arguments);
 
+// The command line, read once at the start and handed to whatever needs it: what it asks of the
+// program, and the switches as far as they could be read. An error in a switch value is kept, not
+// thrown, so that start-up raises it where the user sees it (the error box or standard error),
+// with `switches` holding what was read before it.
+struct CommandLine
+{
+    Requests requests;
+    SwitchResults switches;
+    std::optional<core::AppError> error;
+};
+CommandLine parseCommandLine(const std::vector<std::string> &arguments);
+
 } // namespace startup

@@ -7,26 +7,24 @@
 
 namespace startup {
 
-StartupResult FormCreate(core::JobState &state, const std::vector<std::string> &arguments,
+StartupResult FormCreate(core::JobState &state, const CommandLine &commandLine,
     const std::string &settingsPath, UnknownArguments unknown)
 {
     state.Loading = true;
     state.Table.setHeader(core::messages::kColumnHeaders);
     if (unknown == UnknownArguments::Refuse) {
-        if (const auto argument = scanRequests(arguments).unknownArgument)
+        if (const auto &argument = commandLine.requests.unknownArgument)
             throw RefusedArgument(core::messages::unknownArgument(*argument));
     }
     state.IncludeSubdirectories = false;
     state.LogFileName.clear();
 
-    SwitchResults switches;
-    try {
-        applySwitches(arguments, switches);
-    } catch (...) {
-        state.IncludeSubdirectories = switches.includeSubdirectories;
-        throw;
-    }
+    const SwitchResults &switches = commandLine.switches;
     state.IncludeSubdirectories = switches.includeSubdirectories;
+    // After an error in a switch, of the switches only "/SUB" has taken effect: the others were
+    // still being collected.
+    if (commandLine.error)
+        throw *commandLine.error;
     state.LogFileName = switches.logFileName;
 
     StartupResult result;

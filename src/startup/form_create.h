@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/job_state.h"
+#include "startup/command_line.h"
 
 #include <string>
 #include <vector>
@@ -32,13 +33,14 @@ enum class UnknownArguments {
     Refuse, // every other run: startup::RefusedArgument before anything else is done
 };
 
-// The start-up sequence: fills `state` from the command line and from the settings file at
+// The start-up sequence: fills `state` from the command line (parsed once, by the caller) and
+// from the settings file at
 // `settingsPath` (the one findSettingsFile found; "/INI:" names another), and leaves `Loading`
 // set. "/VERZEICHNIS:" adds its folder to `Directories` and selects it. An error (a switch value
 // that is no number, a settings file that cannot be read) is thrown as core::AppError; `state`
 // then keeps what start-up had set so far (of the switches, only "/SUB", since the others were
 // still being collected).
-StartupResult FormCreate(core::JobState &state, const std::vector<std::string> &arguments,
+StartupResult FormCreate(core::JobState &state, const CommandLine &commandLine,
     const std::string &settingsPath, UnknownArguments unknown = UnknownArguments::Ignore);
 
 } // namespace startup

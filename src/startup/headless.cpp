@@ -64,13 +64,13 @@ int reportStayed(std::FILE *err, const core::JobState &state, const core::Deleti
 
 } // namespace
 
-int runHeadless(const std::vector<std::string> &arguments, const std::string &settingsPath,
+int runHeadless(const CommandLine &commandLine, const std::string &settingsPath,
     const platform::LocaleFormats &formats, std::FILE *out, std::FILE *err)
 {
     try {
         core::JobState state(formats);
         const StartupResult startup
-            = FormCreate(state, arguments, settingsPath, UnknownArguments::Refuse);
+            = FormCreate(state, commandLine, settingsPath, UnknownArguments::Refuse);
         if (startup.countWithSubdirectoriesNotice)
             return report(err, std::string(core::messages::kCountWithSubdirectories));
         requireSelectedFolder(state, startup);

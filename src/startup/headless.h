@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/locale_formats.h"
+#include "startup/command_line.h"
 
 #include <cstdio>
 #include <string>
@@ -15,7 +16,7 @@ namespace startup {
 // listed file that stayed gets such a line too. Returns the process's exit code: 0; 1 after any
 // error or when a listed file stayed; 2 for an argument that matches no switch, refused before
 // anything was listed, deleted or logged.
-int runHeadless(const std::vector<std::string> &arguments, const std::string &settingsPath,
+int runHeadless(const CommandLine &commandLine, const std::string &settingsPath,
     const platform::LocaleFormats &formats, std::FILE *out, std::FILE *err);
 
 } // namespace startup

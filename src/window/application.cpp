@@ -22,12 +22,12 @@ void setUpApplication(QApplication &application)
     QGuiApplication::setDesktopFileName(QStringLiteral(ABLAGEKEHRER_APP_ID));
 }
 
-int runWindow(Dialogs &dialogs, const std::vector<std::string> &arguments,
+int runWindow(Dialogs &dialogs, const startup::CommandLine &commandLine,
     const std::string &settingsPath, const platform::LocaleFormats &formats)
 {
     TFmain window(dialogs, formats);
     const std::optional<startup::StartupResult> startup
-        = window.FormCreate(arguments, settingsPath);
+        = window.FormCreate(commandLine, settingsPath);
     bool completed = false;
     if (startup && startup->unattendedRequested) {
         completed = window.runUnattended();
@@ -40,7 +40,7 @@ int runWindow(Dialogs &dialogs, const std::vector<std::string> &arguments,
     }
     window.show();
     const int loop = QApplication::exec();
-    const startup::Requests requests = startup::scanRequests(arguments);
+    const startup::Requests &requests = commandLine.requests;
     // An unattended run refused for an argument that matches no switch did nothing at all.
     if (requests.unattended && requests.unknownArgument)
         return 2;

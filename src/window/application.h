@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/locale_formats.h"
+#include "startup/command_line.h"
 
 #include <string>
 #include <vector>
@@ -21,7 +22,7 @@ void setUpApplication(QApplication &application);
 // the window until the user closes it. Returns the exit code: 0; 1 when an unattended run was
 // asked for and did not complete, so that a scheduler can tell; 2 when it was refused for an
 // argument that matches no switch.
-int runWindow(Dialogs &dialogs, const std::vector<std::string> &arguments,
+int runWindow(Dialogs &dialogs, const startup::CommandLine &commandLine,
     const std::string &settingsPath, const platform::LocaleFormats &formats);
 
 } // namespace window

@@ -259,7 +259,7 @@ void TFmain::connectEvents()
 }
 
 std::optional<startup::StartupResult> TFmain::FormCreate(
-    const std::vector<std::string> &arguments, const std::string &settingsPath)
+    const startup::CommandLine &commandLine, const std::string &settingsPath)
 {
     std::optional<startup::StartupResult> result;
     // Start-up writes the header row of the table.
@@ -267,9 +267,9 @@ std::optional<startup::StartupResult> TFmain::FormCreate(
         ListingModel::Change change(*m_model);
         // Arguments that match no switch are ignored while the user watches the window, but stop
         // an unattended run before it lists anything.
-        result = startup::FormCreate(m_state, arguments, settingsPath,
-            startup::scanRequests(arguments).unattended ? startup::UnknownArguments::Refuse
-                                                        : startup::UnknownArguments::Ignore);
+        result = startup::FormCreate(m_state, commandLine, settingsPath,
+            commandLine.requests.unattended ? startup::UnknownArguments::Refuse
+                                            : startup::UnknownArguments::Ignore);
     });
     showStartupState();
     if (!completed)

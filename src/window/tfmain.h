@@ -43,7 +43,7 @@ public:
     // values when a switch is no number); nothing is returned then. The notice for count mode with
     // subdirectories is shown here, and the unattended run is then not asked for.
     std::optional<startup::StartupResult> FormCreate(
-        const std::vector<std::string> &arguments, const std::string &settingsPath);
+        const startup::CommandLine &commandLine, const std::string &settingsPath);
 
     // The unattended run, before the window is first shown: lists with the counts exactly as
     // start-up set them and deletes every listed file. Returns false after an error, or when

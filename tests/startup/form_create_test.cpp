@@ -17,7 +17,8 @@ struct Started
 Started start(const std::vector<std::string> &arguments, const std::string &settingsPath)
 {
     Started started;
-    started.result = startup::FormCreate(started.state, arguments, settingsPath);
+    started.result
+        = startup::FormCreate(started.state, startup::parseCommandLine(arguments), settingsPath);
     return started;
 }
 
@@ -85,8 +86,9 @@ TEST(FormCreate, StopsAtAConversionErrorWithOnlySubdirectoriesTaken)
     tree.writeFile("a.ini", "[Pfade]\n1=/srv/eins\n[Optionen]\nTage=14\n");
     core::JobState state(platform::germanFormats());
     try {
-        startup::FormCreate(
-            state, { "/SUB", "/TAGE:7", "GO", "/ANZAHL:zwei", "/ID:1" }, tree / "a.ini");
+        startup::FormCreate(state,
+            startup::parseCommandLine({ "/SUB", "/TAGE:7", "GO", "/ANZAHL:zwei", "/ID:1" }),
+            tree / "a.ini");
         FAIL() << "no conversion error";
     } catch (const core::AppError &error) {
         EXPECT_STREQ(error.what(), "'ZWEI' ist kein gültiger Integerwert");

@@ -36,8 +36,8 @@ HeadlessRun run(const std::vector<std::string> &arguments, const std::string &se
 {
     std::FILE *out = std::tmpfile();
     std::FILE *err = std::tmpfile();
-    const int code
-        = startup::runHeadless(arguments, settingsPath, platform::germanFormats(), out, err);
+    const int code = startup::runHeadless(
+        startup::parseCommandLine(arguments), settingsPath, platform::germanFormats(), out, err);
     return { code, readAll(out), readAll(err) };
 }
 

@@ -415,8 +415,8 @@ private slots:
             QTimer::singleShot(0, window, &QWidget::close);
         });
         QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(99); });
-        const int code = window::runWindow(
-            m_dialogs, args, *m_tree / "ablagekehrer.ini", platform::germanFormats());
+        const int code = window::runWindow(m_dialogs, startup::parseCommandLine(args),
+            *m_tree / "ablagekehrer.ini", platform::germanFormats());
 
         QCOMPARE(code, exitCode);
         QCOMPARE(shown.count(), 1);
@@ -433,8 +433,8 @@ private slots:
         settings("0");
         file("a/heute.log", 0);
         ShowWatcher watcher([](TFmain *window) { QTimer::singleShot(0, window, &QWidget::close); });
-        QCOMPARE(window::runWindow(
-                     m_dialogs, { "GO" }, *m_tree / "ablagekehrer.ini", platform::germanFormats()),
+        QCOMPARE(window::runWindow(m_dialogs, startup::parseCommandLine({ "GO" }),
+                     *m_tree / "ablagekehrer.ini", platform::germanFormats()),
             0);
         QVERIFY(!m_tree->exists("a/heute.log"));
     }
@@ -487,7 +487,8 @@ private:
     {
         m_window.reset();
         m_window = std::make_unique<TFmain>(m_dialogs, platform::germanFormats());
-        return m_window->FormCreate(arguments, *m_tree / "ablagekehrer.ini");
+        return m_window->FormCreate(
+            startup::parseCommandLine(arguments), *m_tree / "ablagekehrer.ini");
     }
 
     void startShown(const std::vector<std::string> &arguments)
