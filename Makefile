@@ -3,7 +3,8 @@
 BUILD_DIR ?= build
 GENERATOR ?= Ninja
 # What building and running need: the window is Qt 6 Widgets, its images SVG, its font
-# metrically close to the design's, and its standard dialogs German through Qt's translations.
+# a sans serif that fits the sizes of its controls, and its standard dialogs German through
+# Qt's translations.
 RUN_PACKAGES := cmake ninja-build g++ make libgtest-dev tzdata qt6-base-dev qt6-svg-dev \
 	fonts-liberation2 qt6-translations-l10n
 # What the tests of the installed files and the packages need besides: Debian's own tools for

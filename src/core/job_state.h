@@ -45,7 +45,7 @@ struct JobState
     std::int32_t NextRow = 2;
     std::int64_t TotalKB = 0;
 
-    std::string LimitDateText { messages::kLimitDateDesign };
+    std::string LimitDateText { messages::kLimitDateBeforeListing };
     bool DeleteEnabled = false;
     std::string StatusFiles;
     std::string StatusTotal;

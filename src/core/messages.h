@@ -17,7 +17,8 @@ inline constexpr std::array<std::string_view, 5> kColumnHeaders
     = { "Dateiname", "Größe", "Datum", "Uhrzeit", "Verzeichnis" };
 
 inline constexpr std::string_view kNoFilesFound = "-- Keine Dateien gefunden --";
-inline constexpr std::string_view kLimitDateDesign = "Datum";
+// The limit date's label before the first age listing.
+inline constexpr std::string_view kLimitDateBeforeListing = "Datum";
 inline constexpr std::string_view kCountWithSubdirectories
     = "/Anzahl und /Sub ist nicht kombinierbar!";
 inline constexpr std::string_view kErrorPrefix = "Ablagekehrer: ";

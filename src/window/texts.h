@@ -11,8 +11,8 @@ inline constexpr char kApplicationTitle[] = "Ablagekehrer";
 inline constexpr char kCaption[] = "Ablage-Kehrer";
 
 inline constexpr char kDirectoryLabel[] = "Verzeichnis";
-// The entry the drop-down holds at design; start-up replaces it unless it fails early.
-inline constexpr char kDesignDirectory[] = "/tmp/";
+// The entry the drop-down holds before start-up, which replaces it unless it fails early.
+inline constexpr char kDefaultDirectory[] = "/tmp/";
 inline constexpr char kSubdirectories[] = "Unterverzeichnis";
 inline constexpr char kDelete[] = "Löschen";
 inline constexpr char kDeleteTip[] = "Löscht die unten angezeigten Dateien";

@@ -97,10 +97,10 @@ TFmain::TFmain(Dialogs &dialogs, const platform::LocaleFormats &formats, QWidget
     , m_state(formats)
     , m_model(new ListingModel(m_state.Table, this))
 {
-    // The design's one entry of the drop-down; start-up replaces it unless it fails early.
-    m_state.Directories = { texts::kDesignDirectory };
-    m_state.SelectedDirectory = texts::kDesignDirectory;
-    addDirectoryEntry(texts::kDesignDirectory);
+    // The drop-down's one entry before start-up, which replaces it unless it fails early.
+    m_state.Directories = { texts::kDefaultDirectory };
+    m_state.SelectedDirectory = texts::kDefaultDirectory;
+    addDirectoryEntry(texts::kDefaultDirectory);
     dir->setCurrentIndex(0);
 
     layOut();
@@ -159,8 +159,8 @@ void TFmain::layOut()
     SpeedButton2->setGeometry(155, 55, 23, 22);
     liste->setGeometry(0, 86, 819, 345);
     status->setGeometry(0, 431, 819, 19);
-    // The design's widths fit its font; where this system's font draws a text wider, the control
-    // grows to the right, into space the design leaves free, rather than cut its text.
+    // The widths above fit a small 8-point font; where this system's font draws a text wider,
+    // the control grows to the right, into space left free, rather than cut its text.
     for (QWidget *text : std::initializer_list<QWidget *> { Label1, subdir })
         text->resize(std::max(text->width(), text->sizeHint().width()), text->height());
 
@@ -221,7 +221,8 @@ void TFmain::layOut()
     m_panels[0]->setText(fromText(texts::kStatusNotice));
     status->setFocusPolicy(Qt::NoFocus);
 
-    // Tab order of the design. Of the two radio buttons only the checked one is a tab stop.
+    // The keyboard's order of the controls. Of the two radio buttons only the checked one is a
+    // tab stop.
     setTabOrder(Edit1, dir);
     setTabOrder(dir, loeschen);
     setTabOrder(loeschen, Edit2);

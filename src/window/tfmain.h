@@ -27,7 +27,7 @@ class UpDown;
 
 // The main window. It shows the JobState and the listing in its controls and turns each user
 // action into a refresh or, after a confirmation, a deletion run; every listing and every
-// deletion is the core's work. The controls and handlers bear the names of the design, so each
+// deletion is the core's work. The controls and handlers bear the names they are known by, so each
 // handler reads as the control and the event it serves.
 class TFmain final : public QWidget
 {
@@ -39,9 +39,10 @@ public:
 
     // Start-up: fills the JobState from the command line and the settings file and shows it in the
     // controls, which then fire their events while nothing is listed yet. An error ends start-up,
-    // is shown in the error box, and leaves the controls with what start-up had set (the design
-    // values when a switch is no number); nothing is returned then. The notice for count mode with
-    // subdirectories is shown here, and the unattended run is then not asked for.
+    // is shown in the error box, and leaves the controls with what start-up had set (the values
+    // the window was built with when a switch is no number); nothing is returned then. The notice
+    // for count mode with subdirectories is shown here, and the unattended run is then not asked
+    // for.
     std::optional<startup::StartupResult> FormCreate(
         const startup::CommandLine &commandLine, const std::string &settingsPath);
 
@@ -64,23 +65,23 @@ public:
     void TageClick(); // after a step of `Tage` that changed its value
     void DateienClick(); // after a step of `Dateien` that changed its value
 
-    // The controls, by their design names.
-    QWidget *Panel1;
-    QLabel *Label1;
-    QComboBox *dir;
-    QToolButton *SpeedButton1;
-    QCheckBox *subdir;
-    QPushButton *loeschen;
-    QRadioButton *deltage;
-    QLineEdit *Edit1;
-    UpDown *Tage;
-    QLabel *Datum;
-    QRadioButton *delDateien;
-    QLineEdit *Edit2;
-    UpDown *Dateien;
-    QToolButton *SpeedButton2;
-    QTableView *liste;
-    QStatusBar *status;
+    // The controls, by the names they are known by (object names, tests, handlers).
+    QWidget *Panel1; // the band of controls above the grid
+    QLabel *Label1; // "Verzeichnis", the label of `dir`
+    QComboBox *dir; // the folders to choose from
+    QToolButton *SpeedButton1; // adds a folder for this run (the yellow folder)
+    QCheckBox *subdir; // "Unterverzeichnis": age mode descends into subfolders
+    QPushButton *loeschen; // "Löschen": deletes every listed file after a question
+    QRadioButton *deltage; // "Anzahl Tage": age mode
+    QLineEdit *Edit1; // the number of days to keep, typed or stepped
+    UpDown *Tage; // the arrows of `Edit1`
+    QLabel *Datum; // the first day whose files stay
+    QRadioButton *delDateien; // "Anzahl Dateien": count mode
+    QLineEdit *Edit2; // the number of newest files to keep
+    UpDown *Dateien; // the arrows of `Edit2`
+    QToolButton *SpeedButton2; // lists again with the numbers shown (the green arrows)
+    QTableView *liste; // the grid of listed files
+    QStatusBar *status; // four panels: a notice, the file count, the total, nothing
 
 protected:
     void showEvent(QShowEvent *event) override;

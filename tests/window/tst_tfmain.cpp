@@ -338,7 +338,8 @@ private slots:
 
     void startupIsShownInTheControls()
     {
-        // A switch that is no number: the design values, and of the switches only "/SUB".
+        // A switch that is no number: the values the window was built with, and of the switches
+        // only "/SUB".
         QVERIFY(!start({ "/SUB", "/ANZAHL:3", "/ID:2", "/TAGE:abc" }));
         QCOMPARE(m_dialogs.errors, QStringList({ "'ABC' ist kein gültiger Integerwert." }));
         QCOMPARE(entries(), QStringList({ "/tmp/" }));
