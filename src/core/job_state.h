@@ -13,44 +13,57 @@ namespace core {
 
 enum class SelectionMode { Age, Count };
 
-// The state behind the main window for the whole run: what to list, how, and what the last
-// listing showed. The window binds its controls to these fields; the unattended run uses them
-// without any window.
-struct JobState
+// What to list, and where to log a deletion: the choices of the command line, the settings file
+// or the window's controls. A listing reads them and never writes them.
+struct ListRequest
+{
+    std::vector<std::string> Directories; // each ending in "/"
+    std::string SelectedDirectory; // empty when no entry is selected
+    SelectionMode Mode = SelectionMode::Age;
+    // Start-up holds the counts within the 16-bit range; the window's controls then hold them
+    // within 1 to 1000, while the unattended run uses them as start-up set them.
+    std::int16_t DayCount = 30;
+    std::int16_t KeepCount = 10;
+    bool IncludeSubdirectories = false;
+    std::string LogFileName; // empty: no log
+};
+
+// What the last listing found: the table, which a deletion run takes as its order, and what the
+// window shows beside it. Refresh rebuilds it from a ListRequest.
+struct Listing
+{
+    explicit Listing(const platform::LocaleFormats &formats)
+        : Table(formats)
+    {
+    }
+
+    ListingTable Table;
+    // The system's error number when the selected directory itself could not be searched by the
+    // last listing (it is missing, unreadable, or no directory); 0 when it was searched, or when
+    // nothing was selected.
+    int SearchError = 0;
+    std::int32_t NextRow = 2;
+    std::int64_t TotalKB = 0;
+    std::string LimitDateText { messages::kLimitDateBeforeListing };
+    bool DeleteEnabled = false;
+    std::string StatusFiles;
+    std::string StatusTotal;
+};
+
+// The state behind the main window for the whole run: what to list and what was listed, with the
+// user's formats and the clock both read by. The window binds its controls to these fields; the
+// unattended run uses them without any window.
+struct JobState : ListRequest, Listing
 {
     explicit JobState(const platform::LocaleFormats &formats)
-        : Formats(formats)
-        , Table(formats)
+        : Listing(formats)
+        , Formats(formats)
     {
     }
 
     platform::LocaleFormats Formats;
     // "Now" for the age limit and the log's time stamps.
     platform::Clock Clock;
-
-    std::vector<std::string> Directories; // each ending in "/"
-    std::string SelectedDirectory; // empty when no entry is selected
-    SelectionMode Mode = SelectionMode::Age;
-    std::int16_t DayCount = 30;
-    std::int16_t KeepCount = 10;
-    bool IncludeSubdirectories = false;
-    std::string LogFileName; // empty: no log
-    bool Loading = false; // while set, Refresh only resets the table
-
-    // The system's error number when the selected directory itself could not be searched by the
-    // last listing (it is missing, unreadable, or no directory); 0 when it was searched, or when
-    // nothing was selected.
-    int SearchError = 0;
-
-    std::int32_t NextRow = 2;
-    std::int64_t TotalKB = 0;
-
-    std::string LimitDateText { messages::kLimitDateBeforeListing };
-    bool DeleteEnabled = false;
-    std::string StatusFiles;
-    std::string StatusTotal;
-
-    ListingTable Table;
 };
 
 } // namespace core

@@ -21,16 +21,18 @@ std::string withFinalSlash(std::string directory)
 
 } // namespace
 
+void clearListing(Listing &listing)
+{
+    listing.Table.reset();
+    listing.NextRow = 2;
+    listing.TotalKB = 0;
+    listing.SearchError = 0;
+}
+
 void Refresh(JobState &state)
 {
+    clearListing(state);
     ListingTable &table = state.Table;
-    table.reset();
-    state.NextRow = 2;
-    state.TotalKB = 0;
-    state.SearchError = 0;
-    if (state.Loading)
-        return;
-
     state.DeleteEnabled = false;
     const bool byAge = state.Mode == SelectionMode::Age;
     table.setCellStyle(byAge ? ListingTable::CellStyle::Age : ListingTable::CellStyle::Count);

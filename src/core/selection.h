@@ -4,8 +4,13 @@
 
 namespace core {
 
-// Rebuilds the listing from `state`: resets the table and `SearchError` and, unless `Loading` is
-// set, lists `SelectedDirectory` in the selected mode. Opens the listing (the delete button off,
+// Empties the listing: the table back to the header and one empty row, `SearchError`, `NextRow`
+// and `TotalKB` to their start. The status texts, the limit date and the delete button keep what
+// they showed. The window does this alone while start-up fills its controls.
+void clearListing(Listing &listing);
+
+// Rebuilds the listing from `state`: clears it (clearListing) and lists `SelectedDirectory` in
+// the selected mode. Opens the listing (the delete button off,
 // the directory with its final "/"; an empty path lists nothing), has ListByAge or ListByCount
 // gather the files, and closes it: `SearchError` for a selected directory that could not be
 // searched, the status texts, then the placeholder row when nothing is listed, else the delete

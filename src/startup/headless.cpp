@@ -78,7 +78,6 @@ int runHeadless(const CommandLine &commandLine, const std::string &settingsPath,
             // Under cron every printed line becomes a mail: a run that went well says nothing.
             return reportStayed(err, state, runUnattended(state, true));
         }
-        state.Loading = false;
         core::Refresh(state);
         requireSearchedFolder(state);
         if (!writeListing(state, out))

@@ -7,7 +7,6 @@ namespace startup {
 
 core::DeletionReport runUnattended(core::JobState &state, bool folderRequired)
 {
-    state.Loading = false;
     core::Refresh(state);
     if (folderRequired)
         requireSearchedFolder(state);

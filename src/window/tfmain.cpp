@@ -263,6 +263,8 @@ std::optional<startup::StartupResult> TFmain::FormCreate(
     const startup::CommandLine &commandLine, const std::string &settingsPath)
 {
     std::optional<startup::StartupResult> result;
+    // Until the window is first shown, filling the controls lists nothing.
+    m_loading = true;
     // Start-up writes the header row of the table.
     const bool completed = guarded([&] {
         ListingModel::Change change(*m_model);
@@ -313,20 +315,24 @@ void TFmain::showEvent(QShowEvent *event)
 
 void TFmain::FormShow()
 {
-    m_state.Loading = false;
+    m_loading = false;
     dirChange();
 }
 
 void TFmain::dirChange()
 {
     WaitCursor wait;
-    // While start-up fills the controls, the counts it set must stay as they are: the unattended
-    // run uses them unclamped, and the first refresh after loading takes the controls anyway.
-    if (!m_state.Loading)
-        takeControls();
+    // While start-up fills the controls, the events they fire list nothing, and the counts it set
+    // must stay as they are: the unattended run uses them unclamped, and the first refresh after
+    // loading takes the controls anyway.
     {
         ListingModel::Change change(*m_model);
-        core::Refresh(m_state);
+        if (m_loading) {
+            core::clearListing(m_state);
+        } else {
+            takeControls();
+            core::Refresh(m_state);
+        }
     }
     showResults();
 }

@@ -105,6 +105,9 @@ private:
     core::JobState m_state;
     ListingModel *m_model;
     std::array<QLabel *, 4> m_panels {};
+    // From start-up to the first showing: the events that filling the controls fires only clear
+    // the listing.
+    bool m_loading = false;
 };
 
 } // namespace window

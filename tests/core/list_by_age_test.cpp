@@ -189,7 +189,7 @@ TEST(ListByAge, ListsNothingWhereThereIsNothingToSearch)
         listed(tree.path().substr(0, tree.path().size() - 1), 1).Table.cell(4, 1), tree.path());
 }
 
-TEST(Refresh, OnlyResetsTheTableWhileLoading)
+TEST(Refresh, ClearingTheListingKeepsWhatTheWindowShows)
 {
     TempTree tree;
     tree.writeFile("old.log");
@@ -198,8 +198,7 @@ TEST(Refresh, OnlyResetsTheTableWhileLoading)
     ASSERT_EQ(state.StatusFiles, "1 Dateien");
     ASSERT_TRUE(state.DeleteEnabled);
 
-    state.Loading = true;
-    core::Refresh(state);
+    core::clearListing(state);
     EXPECT_EQ(state.Table.rowCount(), 2);
     EXPECT_FALSE(state.Table.isEmptyListing());
     EXPECT_EQ(state.Table.cell(0, 0), "Dateiname");
@@ -282,8 +281,7 @@ TEST(Refresh, RecordsWhyTheSelectedDirectoryCouldNotBeSearched)
         }
         state.SelectedDirectory = tree / "missing";
         core::Refresh(state);
-        state.Loading = true;
-        core::Refresh(state);
+        core::clearListing(state);
         EXPECT_EQ(state.SearchError, 0);
     }
 }

@@ -32,7 +32,6 @@ TEST(FormCreate, CombinesSwitchesAndSettings)
     const std::string ini = tree / "a.ini";
 
     const Started plain = start({}, ini);
-    EXPECT_TRUE(plain.state.Loading);
     EXPECT_EQ(plain.state.Table.cell(1, 0), "Größe");
     EXPECT_EQ(plain.state.Directories, (std::vector<std::string> { "/srv/eins/", "/srv/zwei/" }));
     EXPECT_EQ(plain.state.SelectedDirectory, "/srv/eins/");
@@ -93,7 +92,6 @@ TEST(FormCreate, StopsAtAConversionErrorWithOnlySubdirectoriesTaken)
     } catch (const core::AppError &error) {
         EXPECT_STREQ(error.what(), "'ZWEI' ist kein gültiger Integerwert");
     }
-    EXPECT_TRUE(state.Loading);
     EXPECT_TRUE(state.IncludeSubdirectories);
     EXPECT_TRUE(state.Directories.empty());
     EXPECT_EQ(state.DayCount, 30);
