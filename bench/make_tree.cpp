@@ -78,7 +78,8 @@ int main(int argc, char **argv)
             for (long i = 0; i < share; ++i, ++fileNumber) {
                 char name[40];
                 std::snprintf(name, sizeof name, "datei-%07ld.log", fileNumber);
-                const long age = static_cast<long>(next() % static_cast<unsigned long long>(days * 86400));
+                const long age
+                    = static_cast<long>(next() % static_cast<unsigned long long>(days * 86400));
                 makeFile(fd, name, now - age);
             }
             if (sub > 0)
