@@ -34,11 +34,11 @@ enum class UnknownArguments {
 };
 
 // The start-up sequence: fills `state` from the command line (parsed once, by the caller) and
-// from the settings file at
-// `settingsPath` (the one findSettingsFile found; "/INI:" names another). "/VERZEICHNIS:" adds its
-// folder to `Directories` and selects it. An error (a switch value that is no number, a settings
-// file that cannot be read) is thrown as core::AppError; `state` then keeps what start-up had set
-// so far (of the switches, only "/SUB", since the others were still being collected).
+// from the settings file at `settingsPath` (the one findSettingsFile found; "/INI:" names
+// another). "/VERZEICHNIS:" adds its folder to `Directories` and selects it. An error (a switch
+// value that is no number, a settings file that cannot be read) is thrown as core::AppError;
+// `state` then keeps what start-up had set so far (of the switches, only "/SUB", since the others
+// were still being collected).
 StartupResult FormCreate(core::JobState &state, const CommandLine &commandLine,
     const std::string &settingsPath, UnknownArguments unknown = UnknownArguments::Ignore);
 
