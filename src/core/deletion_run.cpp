@@ -33,12 +33,11 @@ public:
 
     // The moment of writing, a blank and the full path of row `row`; a name cannot forge lines,
     // since bytes below 32 are written as "?".
-    void fileLine(const ListingTable &table, int row)
+    void fileLine(const ListingTable &table, std::size_t row)
     {
         m_line.assign(stamp());
         const std::size_t pathStart = m_line.size();
-        table.appendCell(m_line, 4, row);
-        table.appendCell(m_line, 0, row);
+        table.appendPath(m_line, row);
         for (std::size_t i = pathStart; i < m_line.size(); ++i) {
             if (static_cast<unsigned char>(m_line[i]) < 32)
                 m_line[i] = '?';
@@ -206,8 +205,7 @@ DeletionReport DeleteListed(const JobState &state)
         log.line(messages::deletionStart(table.fileCount()));
     }
     DirectoryCursor cursor(table);
-    const int rows = static_cast<int>(table.fileCount());
-    for (int row = 1; row <= rows; ++row) {
+    for (std::size_t row = 0; row < table.fileCount(); ++row) {
         // A file that cannot be deleted stays; the run goes on, and the log keeps every attempt.
         if (cursor.moveTo(table.fileDirectory(row))
             && cursor.walk().removeFile(table.fileName(row), table.fileIdentity(row)))

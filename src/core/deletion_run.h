@@ -21,7 +21,7 @@ enum class Outcome : unsigned char {
 // A listed file that is still there after its attempt.
 struct StayedFile
 {
-    int row = 0; // the table's data row, 1-based
+    std::size_t row = 0; // the table's row
     Outcome outcome = Outcome::Refused;
     int error = 0; // the system's error number, for Outcome::Refused
 };

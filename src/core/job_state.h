@@ -6,6 +6,7 @@
 #include "platform/locale_formats.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,8 +47,15 @@ struct Listing
     std::int64_t TotalKB = 0;
     std::string LimitDateText { messages::kLimitDateBeforeListing };
     bool DeleteEnabled = false;
-    std::string StatusFiles;
-    std::string StatusTotal;
+
+    // What the status bar tells of the last finished listing (status_texts.h words it): its
+    // number of files and, in age mode, their total size; nothing before the first listing.
+    struct Summary
+    {
+        std::size_t files = 0;
+        std::optional<std::int64_t> totalKB;
+    };
+    std::optional<Summary> Status;
 };
 
 // The state behind the main window for the whole run: what to list and what was listed, with the

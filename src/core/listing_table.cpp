@@ -1,6 +1,5 @@
 #include "core/listing_table.h"
 
-#include "core/messages.h"
 #include "core/number_format.h"
 #include "core/sort_key.h"
 
@@ -11,12 +10,6 @@ ListingTable::ListingTable(const platform::LocaleFormats &formats)
     , m_timeFormat(formats.longTime, formats)
     , m_thousandsSeparator(formats.thousandsSeparator)
 {
-}
-
-void ListingTable::setHeader(const std::array<std::string_view, kColumns> &header)
-{
-    for (int column = 0; column < kColumns; ++column)
-        m_header[static_cast<std::size_t>(column)] = header[static_cast<std::size_t>(column)];
 }
 
 void ListingTable::reset()
@@ -52,16 +45,9 @@ void ListingTable::addFile(std::uint32_t directory, const platform::FileEntry &e
         m_names.add(entry.name), entry.sizeBytes, entry.modified, entry.identity });
 }
 
-int ListingTable::rowCount() const
+const ListingTable::Row *ListingTable::dataRow(std::size_t row) const
 {
-    return 1 + (m_rows.empty() ? 1 : static_cast<int>(m_rows.size()));
-}
-
-const ListingTable::Row *ListingTable::dataRow(int row) const
-{
-    if (row < 1 || static_cast<std::size_t>(row) > m_rows.size())
-        return nullptr;
-    return &m_rows[static_cast<std::size_t>(row - 1)];
+    return row < m_rows.size() ? &m_rows[row] : nullptr;
 }
 
 void ListingTable::appendDirectoryPath(std::string &out, std::uint32_t index) const
@@ -88,70 +74,73 @@ std::string ListingTable::directoryPath(std::uint32_t index) const
     return path;
 }
 
-void ListingTable::appendCell(std::string &out, int column, int row) const
+void ListingTable::appendCell(std::string &out, Column column, std::size_t row) const
 {
-    if (column < 0 || column >= kColumns)
-        return;
-    if (row == 0) {
-        out += m_header[static_cast<std::size_t>(column)];
-        return;
-    }
-    if (m_emptyListing) {
-        if (row == 1 && column == 0)
-            out += messages::kNoFilesFound;
-        return;
-    }
     const Row *data = dataRow(row);
     if (!data)
         return;
+    const bool age = m_style == CellStyle::Age;
     switch (column) {
-    case 0:
+    case Column::Name:
         out += m_names.get(data->nameOffset, data->nameLength);
         break;
-    case 1:
-        if (m_style == CellStyle::Age) {
+    case Column::Size:
+        if (age) {
             appendGrouped(out, data->sizeBytes / 1024, m_thousandsSeparator);
             out += " kb";
         }
         break;
-    case 2:
-        if (m_style == CellStyle::Age)
+    case Column::Date:
+        if (age)
             m_dateFormat.append(out, data->modified);
         else
             appendKeyDate(out, data->modified);
         break;
-    case 3:
-        if (m_style == CellStyle::Age)
+    case Column::Time:
+        if (age)
             m_timeFormat.append(out, data->modified);
         else
             appendKeyTime(out, data->modified);
         break;
-    case 4:
+    case Column::Directory:
         appendDirectoryPath(out, data->directory);
         break;
     }
 }
 
-std::string ListingTable::cell(int column, int row) const
+std::string ListingTable::cell(Column column, std::size_t row) const
 {
     std::string text;
     appendCell(text, column, row);
     return text;
 }
 
-std::string_view ListingTable::fileName(int row) const
+void ListingTable::appendPath(std::string &out, std::size_t row) const
+{
+    appendCell(out, Column::Directory, row);
+    appendCell(out, Column::Name, row);
+}
+
+std::string ListingTable::path(std::size_t row) const
+{
+    std::string text;
+    appendPath(text, row);
+    return text;
+}
+
+std::string_view ListingTable::fileName(std::size_t row) const
 {
     const Row *data = dataRow(row);
     return data ? m_names.get(data->nameOffset, data->nameLength) : std::string_view();
 }
 
-std::uint32_t ListingTable::fileDirectory(int row) const
+std::uint32_t ListingTable::fileDirectory(std::size_t row) const
 {
     const Row *data = dataRow(row);
     return data ? data->directory : kNoParent;
 }
 
-const platform::EntryIdentity &ListingTable::fileIdentity(int row) const
+const platform::EntryIdentity &ListingTable::fileIdentity(std::size_t row) const
 {
     static const platform::EntryIdentity none;
     const Row *data = dataRow(row);

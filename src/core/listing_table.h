@@ -5,7 +5,6 @@
 #include "platform/dir_search.h"
 #include "platform/locale_formats.h"
 
-#include <array>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -14,15 +13,18 @@
 
 namespace core {
 
-// The table of selected files: five text columns under one header row, one data row per listed
-// file, or the placeholder row when nothing is listed. Rows are stored compactly (the directory
-// as an index into a tree of directories, the name bytes, size, time and identity) and their
-// cells are formatted only when read, so a million rows cost a million small records rather than
-// five million strings. Row numbers follow the grid: row 0 is the header, data rows start at 1.
+// The five columns of a listing, in the order they are shown.
+enum class Column { Name, Size, Date, Time, Directory };
+inline constexpr int kColumnCount = 5;
+
+// The table of selected files: one row per listed file, numbered from 0, each with five cells.
+// Rows are stored compactly (the directory as an index into a tree of directories, the name
+// bytes, size, time and identity) and their cells are formatted only when read, so a million rows
+// cost a million small records rather than five million strings. The header and the placeholder
+// row are the concern of whatever shows the table (messages.h holds their texts).
 class ListingTable
 {
 public:
-    static constexpr int kColumns = 5;
     static constexpr std::uint32_t kNoParent = UINT32_MAX;
 
     // A directory that holds listed files: the listed directory itself (its path as given, ending
@@ -40,33 +42,31 @@ public:
 
     explicit ListingTable(const platform::LocaleFormats &formats);
 
-    void setHeader(const std::array<std::string_view, kColumns> &header);
-
-    // Back to the header and one empty data row, in age style.
+    // No rows, in age style, and not the empty listing: nothing has been listed yet.
     void reset();
     void setCellStyle(CellStyle style) { m_style = style; }
-    // The empty listing: one data row holding the placeholder text. Its cells read as the grid
-    // shows them, but it is known by this flag, never by its text, so a file of that name is
-    // still a file.
+    // The empty listing: a listing was made and found nothing. It is known by this flag, never by
+    // a row's text, so a file named like the placeholder is still a file.
     void setEmptyListing();
 
     std::uint32_t addDirectory(
         std::uint32_t parent, std::string_view name, const platform::EntryIdentity &identity);
     void addFile(std::uint32_t directory, const platform::FileEntry &entry);
 
-    // Rows including the header; never below 2.
-    int rowCount() const;
     std::size_t fileCount() const { return m_rows.size(); }
     bool isEmptyListing() const { return m_emptyListing; }
 
-    // The text of a cell, as the grid shows it. Out-of-range cells are empty.
-    std::string cell(int column, int row) const;
-    void appendCell(std::string &out, int column, int row) const;
+    // The text of a cell of row `row` (from 0), as the grid shows it; empty beyond the last row.
+    std::string cell(Column column, std::size_t row) const;
+    void appendCell(std::string &out, Column column, std::size_t row) const;
+    // The full path of the file of row `row`: its directory's path and its name.
+    void appendPath(std::string &out, std::size_t row) const;
+    std::string path(std::size_t row) const;
 
-    // What the deletion needs of data row `row` (1-based, as the grid counts).
-    std::string_view fileName(int row) const;
-    std::uint32_t fileDirectory(int row) const;
-    const platform::EntryIdentity &fileIdentity(int row) const;
+    // What the deletion needs of row `row`.
+    std::string_view fileName(std::size_t row) const;
+    std::uint32_t fileDirectory(std::size_t row) const;
+    const platform::EntryIdentity &fileIdentity(std::size_t row) const;
     const Directory &directory(std::uint32_t index) const { return m_directories[index]; }
     std::size_t directoryCount() const { return m_directories.size(); }
     // The path of a directory as given for the listed one, ending in "/".
@@ -83,10 +83,9 @@ private:
         platform::EntryIdentity identity;
     };
 
-    const Row *dataRow(int row) const;
+    const Row *dataRow(std::size_t row) const;
     void appendDirectoryPath(std::string &out, std::uint32_t index) const;
 
-    std::array<std::string, kColumns> m_header;
     std::deque<Row> m_rows;
     NameStore m_names;
     std::vector<Directory> m_directories;

@@ -4,7 +4,6 @@
 #include "core/list_by_age.h"
 #include "core/list_by_count.h"
 #include "core/messages.h"
-#include "core/number_format.h"
 
 #include <cerrno>
 
@@ -46,11 +45,8 @@ void Refresh(JobState &state)
         table.reset();
         state.TotalKB = 0;
     }
-    state.StatusFiles = messages::fileCount(table.fileCount());
-    state.StatusTotal = byAge
-        ? messages::totalKilobytes(formatGrouped(
-            static_cast<std::uint64_t>(state.TotalKB), state.Formats.thousandsSeparator))
-        : std::string();
+    state.Status = Listing::Summary { table.fileCount(),
+        byAge ? std::optional<std::int64_t>(state.TotalKB) : std::nullopt };
     if (table.fileCount() == 0)
         table.setEmptyListing();
     else

@@ -10,7 +10,6 @@ namespace startup {
 StartupResult FormCreate(core::JobState &state, const CommandLine &commandLine,
     const std::string &settingsPath, UnknownArguments unknown)
 {
-    state.Table.setHeader(core::messages::kColumnHeaders);
     if (unknown == UnknownArguments::Refuse) {
         if (const auto &argument = commandLine.requests.unknownArgument)
             throw RefusedArgument(core::messages::unknownArgument(*argument));

@@ -53,9 +53,7 @@ int reportStayed(std::FILE *err, const core::JobState &state, const core::Deleti
 {
     const core::ListingTable &table = state.Table;
     for (const core::StayedFile &stayed : run.stayed) {
-        const std::string path = table.directoryPath(table.fileDirectory(stayed.row))
-            + std::string(table.fileName(stayed.row));
-        reportLine(err, path,
+        reportLine(err, table.path(stayed.row),
             std::string(core::messages::kNotDeleted)
                 + core::messages::notDeletedReason(stayed.outcome, stayed.error));
     }

@@ -1,5 +1,6 @@
 #include "startup/listing_output.h"
 
+#include "core/listing_texts.h"
 #include "platform/text.h"
 
 #include <cerrno>
@@ -31,22 +32,28 @@ bool writeListing(const core::JobState &state, std::FILE *out)
     const core::ListingTable &table = state.Table;
     std::string buffer;
     buffer.reserve(kFlushSize + 8192);
-    const int rows = table.rowCount();
-    for (int row = 0; row < rows; ++row) {
-        for (int column = 0; column < core::ListingTable::kColumns; ++column) {
+    for (int column = 0; column < core::kColumnCount; ++column) {
+        if (column > 0)
+            buffer.push_back('\t');
+        buffer += core::columnHeader(static_cast<core::Column>(column));
+    }
+    buffer.push_back('\n');
+    const std::size_t rows = core::shownRowCount(table);
+    for (std::size_t row = 0; row < rows; ++row) {
+        for (int column = 0; column < core::kColumnCount; ++column) {
             if (column > 0)
                 buffer.push_back('\t');
             const std::size_t start = buffer.size();
-            table.appendCell(buffer, column, row);
+            core::appendShownCell(buffer, table, static_cast<core::Column>(column), row);
             platform::maskControlBytes(buffer, start);
         }
         buffer.push_back('\n');
         if (buffer.size() >= kFlushSize && !flush(buffer, out))
             return false;
     }
-    appendSanitised(buffer, state.StatusFiles);
+    appendSanitised(buffer, core::statusFiles(state));
     buffer.push_back('\t');
-    appendSanitised(buffer, state.StatusTotal);
+    appendSanitised(buffer, core::statusTotal(state));
     buffer.push_back('\n');
     if (!flush(buffer, out))
         return false;

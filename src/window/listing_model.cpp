@@ -1,5 +1,7 @@
 #include "window/listing_model.h"
 
+#include "core/listing_texts.h"
+
 namespace window {
 
 namespace {
@@ -20,26 +22,31 @@ ListingModel::ListingModel(const core::ListingTable &table, QObject *parent)
 
 int ListingModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : m_table.rowCount() - 1;
+    return parent.isValid() ? 0 : static_cast<int>(core::shownRowCount(m_table));
 }
 
 int ListingModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : core::ListingTable::kColumns;
+    return parent.isValid() ? 0 : core::kColumnCount;
 }
 
 QVariant ListingModel::data(const QModelIndex &index, int role) const
 {
     if (role != Qt::DisplayRole || !index.isValid())
         return {};
-    return displayed(m_table.cell(index.column(), index.row() + 1));
+    std::string text;
+    core::appendShownCell(text, m_table, static_cast<core::Column>(index.column()),
+        static_cast<std::size_t>(index.row()));
+    return displayed(text);
 }
 
 QVariant ListingModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
         return {};
-    return displayed(m_table.cell(section, 0));
+    if (section < 0 || section >= core::kColumnCount)
+        return {};
+    return displayed(std::string(core::columnHeader(static_cast<core::Column>(section))));
 }
 
 Qt::ItemFlags ListingModel::flags(const QModelIndex &index) const

@@ -6,9 +6,9 @@
 
 namespace window {
 
-// Shows the core's listing table in the grid: the table's row 0 is the header, its data rows are
-// the model's rows. It stores no text of its own and formats a cell only when the view asks for
-// it, so a listing of a million files opens at once.
+// Shows the core's listing table in the grid, under the column headers, with the placeholder row
+// when nothing is listed (core/listing_texts.h). It stores no text of its own and formats a cell
+// only when the view asks for it, so a listing of a million files opens at once.
 class ListingModel final : public QAbstractTableModel
 {
 public:

@@ -2,6 +2,7 @@
 
 #include "core/deletion_run.h"
 #include "core/errors.h"
+#include "core/listing_texts.h"
 #include "core/messages.h"
 #include "core/selection.h"
 #include "startup/command_line.h"
@@ -55,7 +56,7 @@ public:
     WaitCursor &operator=(const WaitCursor &) = delete;
 };
 
-constexpr std::array<int, core::ListingTable::kColumns> kColumnWidths = { 239, 84, 65, 64, 341 };
+constexpr std::array<int, core::kColumnCount> kColumnWidths = { 239, 84, 65, 64, 341 };
 constexpr int kRowHeight = 20;
 constexpr int kSpinMinimum = 1;
 constexpr int kSpinMaximum = 1000;
@@ -200,7 +201,7 @@ void TFmain::layOut()
     columns->setHighlightSections(false);
     columns->setStretchLastSection(false);
     columns->setSectionResizeMode(QHeaderView::Interactive);
-    for (int column = 0; column < core::ListingTable::kColumns; ++column)
+    for (int column = 0; column < core::kColumnCount; ++column)
         columns->resizeSection(column, kColumnWidths[static_cast<std::size_t>(column)]);
     columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
@@ -355,7 +356,7 @@ void TFmain::SpeedButton1Click()
 
 void TFmain::loeschenClick()
 {
-    const int count = m_state.Table.rowCount() - 1;
+    const auto count = static_cast<int>(m_state.Table.fileCount());
     if (!m_dialogs.confirm(this, texts::confirmDeletion(count)))
         return;
     std::size_t stayed = 0;
@@ -400,8 +401,8 @@ void TFmain::showResults()
     Datum->setText(displayed(m_state.LimitDateText));
     Datum->adjustSize();
     loeschen->setEnabled(m_state.DeleteEnabled);
-    m_panels[1]->setText(displayed(m_state.StatusFiles));
-    m_panels[2]->setText(displayed(m_state.StatusTotal));
+    m_panels[1]->setText(displayed(core::statusFiles(m_state)));
+    m_panels[2]->setText(displayed(core::statusTotal(m_state)));
 }
 
 void TFmain::showStartupState()

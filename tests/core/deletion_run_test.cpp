@@ -1,6 +1,5 @@
 #include "core/deletion_run.h"
 #include "core/errors.h"
-#include "core/messages.h"
 #include "core/selection.h"
 #include "support/temp_tree.h"
 
@@ -23,7 +22,6 @@ constexpr std::time_t kOld = 1'500'000'000; // July 2017
 core::JobState listedOld(const std::string &directory, const std::string &log, bool sub = false)
 {
     core::JobState state(platform::germanFormats());
-    state.Table.setHeader(core::messages::kColumnHeaders);
     state.SelectedDirectory = directory;
     state.DayCount = 30;
     state.IncludeSubdirectories = sub;
@@ -44,8 +42,8 @@ void writeOld(const TempTree &tree, std::initializer_list<std::string> names)
 std::vector<std::string> listedPaths(const core::JobState &state)
 {
     std::vector<std::string> paths;
-    for (int row = 1; row <= static_cast<int>(state.Table.fileCount()); ++row)
-        paths.push_back(state.Table.cell(4, row) + state.Table.cell(0, row));
+    for (std::size_t row = 0; row < state.Table.fileCount(); ++row)
+        paths.push_back(state.Table.path(row));
     return paths;
 }
 

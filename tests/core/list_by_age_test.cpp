@@ -1,6 +1,6 @@
 #include "core/errors.h"
 #include "core/job_state.h"
-#include "core/messages.h"
+#include "core/listing_texts.h"
 #include "core/selection.h"
 #include "support/system_limits.h"
 #include "support/temp_tree.h"
@@ -14,6 +14,7 @@
 #include <set>
 #include <vector>
 
+using core::Column;
 using testing_support::localEpoch;
 using testing_support::localEpochDaysFromToday;
 using testing_support::TempTree;
@@ -25,7 +26,6 @@ core::JobState listed(const std::string &directory, int days, bool subdirectorie
 {
     core::JobState state(platform::germanFormats());
     state.Clock = clock;
-    state.Table.setHeader(core::messages::kColumnHeaders);
     state.SelectedDirectory = directory;
     state.DayCount = static_cast<std::int16_t>(days);
     state.IncludeSubdirectories = subdirectories;
@@ -33,25 +33,34 @@ core::JobState listed(const std::string &directory, int days, bool subdirectorie
     return state;
 }
 
+// The cells of a row as a grid shows them.
+std::vector<std::string> shownRow(const core::ListingTable &table, std::size_t row)
+{
+    std::vector<std::string> cells;
+    for (int column = 0; column < core::kColumnCount; ++column) {
+        cells.emplace_back();
+        core::appendShownCell(cells.back(), table, static_cast<core::Column>(column), row);
+    }
+    return cells;
+}
+
 // The files of the table as directory + name, in table order.
 std::vector<std::string> paths(const core::JobState &state)
 {
     std::vector<std::string> result;
-    for (std::size_t row = 1; row <= state.Table.fileCount(); ++row)
-        result.push_back(state.Table.cell(4, static_cast<int>(row))
-            + state.Table.cell(0, static_cast<int>(row)));
+    for (std::size_t row = 0; row < state.Table.fileCount(); ++row)
+        result.push_back(state.Table.path(row));
     return result;
 }
 
 void expectEmptyListing(const core::JobState &state)
 {
     EXPECT_TRUE(state.Table.isEmptyListing());
-    EXPECT_EQ(state.Table.rowCount(), 2);
-    EXPECT_EQ(state.Table.cell(0, 1), "-- Keine Dateien gefunden --");
-    for (int column = 1; column < 5; ++column)
-        EXPECT_EQ(state.Table.cell(column, 1), "");
-    EXPECT_EQ(state.StatusFiles, "0 Dateien");
-    EXPECT_EQ(state.StatusTotal, "0 KB Gesamt");
+    EXPECT_EQ(shownRow(state.Table, 0),
+        (std::vector<std::string> { "-- Keine Dateien gefunden --", "", "", "", "" }));
+    EXPECT_EQ(core::shownRowCount(state.Table), 1u);
+    EXPECT_EQ(core::statusFiles(state), "0 Dateien");
+    EXPECT_EQ(core::statusTotal(state), "0 KB Gesamt");
     EXPECT_FALSE(state.DeleteEnabled);
 }
 
@@ -103,8 +112,8 @@ TEST(ListByAge, ListsBeforeMidnightOfTheFirstDayThatStays)
     tree.setModified("d/file.log", localEpoch(2017, 6, 10, 23, 59, 59));
     const core::JobState state = listed(tree / "d", 3, false, platform::Clock::heldAt(june));
     EXPECT_EQ(state.LimitDateText, "11.06.2017");
-    EXPECT_EQ(state.Table.cell(3, 1), "23:59:58");
-    EXPECT_EQ(state.StatusFiles, "1 Dateien");
+    EXPECT_EQ(state.Table.cell(Column::Time, 0), "23:59:58");
+    EXPECT_EQ(core::statusFiles(state), "1 Dateien");
 }
 
 TEST(ListByAge, TodayIsTheDayOfTheClock)
@@ -138,9 +147,9 @@ TEST(ListByAge, FormatsSizesDatesAndTotals)
     ASSERT_EQ(state.Table.fileCount(), 5u);
     EXPECT_FALSE(state.Table.isEmptyListing());
     std::map<std::string, std::vector<std::string>> rows;
-    for (int row = 1; row <= 5; ++row) {
-        for (int column = 1; column < 5; ++column)
-            rows[state.Table.cell(0, row)].push_back(state.Table.cell(column, row));
+    for (std::size_t row = 0; row < 5; ++row) {
+        for (const Column column : { Column::Size, Column::Date, Column::Time, Column::Directory })
+            rows[state.Table.cell(Column::Name, row)].push_back(state.Table.cell(column, row));
     }
     const std::string dir = tree.path();
     EXPECT_EQ(rows["a-1023"], (std::vector<std::string> { "0 kb", "01.01.1970", "01:00:00", dir }));
@@ -149,8 +158,8 @@ TEST(ListByAge, FormatsSizesDatesAndTotals)
     EXPECT_EQ(rows[".hidden"][0], "0 kb");
     EXPECT_EQ(rows["-- Keine Dateien gefunden --"][0], "0 kb");
     EXPECT_EQ(state.TotalKB, 4'882'813);
-    EXPECT_EQ(state.StatusTotal, "4.882.813 KB Gesamt");
-    EXPECT_EQ(state.StatusFiles, "5 Dateien");
+    EXPECT_EQ(core::statusTotal(state), "4.882.813 KB Gesamt");
+    EXPECT_EQ(core::statusFiles(state), "5 Dateien");
 }
 
 TEST(ListByAge, DescendsDepthFirstOnlyWhenAsked)
@@ -186,7 +195,8 @@ TEST(ListByAge, ListsNothingWhereThereIsNothingToSearch)
     expectEmptyListing(listed(tree.path(), 2));
     // A path without its final "/" is searched like one with it.
     EXPECT_EQ(
-        listed(tree.path().substr(0, tree.path().size() - 1), 1).Table.cell(4, 1), tree.path());
+        listed(tree.path().substr(0, tree.path().size() - 1), 1).Table.cell(Column::Directory, 0),
+        tree.path());
 }
 
 TEST(Refresh, ClearingTheListingKeepsWhatTheWindowShows)
@@ -195,16 +205,15 @@ TEST(Refresh, ClearingTheListingKeepsWhatTheWindowShows)
     tree.writeFile("old.log");
     tree.setModified("old.log", 0);
     core::JobState state = listed(tree.path(), 1);
-    ASSERT_EQ(state.StatusFiles, "1 Dateien");
+    ASSERT_EQ(core::statusFiles(state), "1 Dateien");
     ASSERT_TRUE(state.DeleteEnabled);
 
+    // One blank row, not the placeholder: nothing has been listed since.
     core::clearListing(state);
-    EXPECT_EQ(state.Table.rowCount(), 2);
+    EXPECT_EQ(core::shownRowCount(state.Table), 1u);
     EXPECT_FALSE(state.Table.isEmptyListing());
-    EXPECT_EQ(state.Table.cell(0, 0), "Dateiname");
-    for (int column = 0; column < 5; ++column)
-        EXPECT_EQ(state.Table.cell(column, 1), "");
-    EXPECT_EQ(state.StatusFiles, "1 Dateien");
+    EXPECT_EQ(shownRow(state.Table, 0), std::vector<std::string>(5));
+    EXPECT_EQ(core::statusFiles(state), "1 Dateien");
     EXPECT_TRUE(state.DeleteEnabled);
 }
 
@@ -226,8 +235,8 @@ TEST(ListByAge, NeverListsAFileWhoseTimeHasNoLocalDate)
     }
     const core::JobState state = listed(tree->path(), 1);
     std::map<std::string, std::string> dates;
-    for (int row = 1; row <= static_cast<int>(state.Table.fileCount()); ++row)
-        dates[state.Table.cell(0, row)] = state.Table.cell(2, row);
+    for (std::size_t row = 0; row < state.Table.fileCount(); ++row)
+        dates[state.Table.cell(Column::Name, row)] = state.Table.cell(Column::Date, row);
     EXPECT_EQ(dates,
         (std::map<std::string, std::string> {
             { "epoch", "01.01.1970" }, { "before-1970", "27.11.1968" } }));
@@ -247,9 +256,9 @@ TEST(ListByAge, TotalStopsAtTheLargestNumber)
     }
     const core::JobState state = listed(tree->path(), 1);
     ASSERT_EQ(state.Table.fileCount(), 1030u);
-    EXPECT_EQ(state.Table.cell(1, 1), "9.007.199.254.740.991 kb");
+    EXPECT_EQ(state.Table.cell(Column::Size, 0), "9.007.199.254.740.991 kb");
     EXPECT_EQ(state.TotalKB, std::numeric_limits<std::int64_t>::max());
-    EXPECT_EQ(state.StatusTotal, "9.223.372.036.854.775.807 KB Gesamt");
+    EXPECT_EQ(core::statusTotal(state), "9.223.372.036.854.775.807 KB Gesamt");
 }
 
 TEST(Refresh, RecordsWhyTheSelectedDirectoryCouldNotBeSearched)
@@ -308,7 +317,6 @@ TEST(Refresh, RunningOutOfDescriptorsIsAnErrorNotAShorterListing)
     };
     for (const Case &c : cases) {
         core::JobState state(platform::germanFormats());
-        state.Table.setHeader(core::messages::kColumnHeaders);
         state.SelectedDirectory = tree.path();
         state.Mode = c.mode;
         state.DayCount = 1;
@@ -335,7 +343,7 @@ TEST(Refresh, RunningOutOfDescriptorsIsAnErrorNotAShorterListing)
         }
         EXPECT_EQ(state.SearchError, c.searchError);
         EXPECT_TRUE(state.Table.isEmptyListing());
-        EXPECT_EQ(state.StatusFiles, "0 Dateien");
+        EXPECT_EQ(core::statusFiles(state), "0 Dateien");
         EXPECT_FALSE(state.DeleteEnabled);
     }
 }

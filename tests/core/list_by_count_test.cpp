@@ -1,6 +1,6 @@
 #include "core/errors.h"
 #include "core/job_state.h"
-#include "core/messages.h"
+#include "core/listing_texts.h"
 #include "core/selection.h"
 #include "core/sort_buffer.h"
 #include "core/sort_key.h"
@@ -20,9 +20,7 @@ namespace {
 
 core::JobState emptyState()
 {
-    core::JobState state(platform::germanFormats());
-    state.Table.setHeader(core::messages::kColumnHeaders);
-    return state;
+    return core::JobState(platform::germanFormats());
 }
 
 void listByCount(core::JobState &state, const std::string &directory, int keep)
@@ -45,10 +43,10 @@ core::JobState countListed(const std::string &directory, int keep, bool subdirec
 std::vector<std::vector<std::string>> rows(const core::JobState &state)
 {
     std::vector<std::vector<std::string>> result;
-    for (int row = 1; row <= static_cast<int>(state.Table.fileCount()); ++row) {
+    for (std::size_t row = 0; row < state.Table.fileCount(); ++row) {
         std::vector<std::string> cells;
-        for (int column = 0; column < core::ListingTable::kColumns; ++column)
-            cells.push_back(state.Table.cell(column, row));
+        for (int column = 0; column < core::kColumnCount; ++column)
+            cells.push_back(state.Table.cell(static_cast<core::Column>(column), row));
         result.push_back(cells);
     }
     return result;
@@ -102,8 +100,8 @@ TEST(ListByCount, ListsAllButTheNewestOldestFirst)
         (std::vector<std::vector<std::string>> {
             { "late-evening.bak", "", "20161231", "235958", dir },
             { "l.bak", "", "20170203", "140508", dir } }));
-    EXPECT_EQ(state.StatusFiles, "2 Dateien");
-    EXPECT_EQ(state.StatusTotal, "");
+    EXPECT_EQ(core::statusFiles(state), "2 Dateien");
+    EXPECT_EQ(core::statusTotal(state), "");
     EXPECT_TRUE(state.DeleteEnabled);
     EXPECT_EQ(state.LimitDateText, "15.05.2017");
     EXPECT_EQ(state.TotalKB, 0);
@@ -112,7 +110,7 @@ TEST(ListByCount, ListsAllButTheNewestOldestFirst)
     // A directory given without its final "/" lists the same, under the path with it.
     const core::JobState noSlash = countListed(dir.substr(0, dir.size() - 1), 11);
     EXPECT_EQ(names(noSlash), (std::vector<std::string> { "late-evening.bak" }));
-    EXPECT_EQ(noSlash.Table.cell(4, 1), dir);
+    EXPECT_EQ(noSlash.Table.cell(core::Column::Directory, 0), dir);
     // Keeping none lists every file, and a count below zero never lists more than there are.
     EXPECT_EQ(countListed(dir, 0).Table.fileCount(), 12u);
     EXPECT_EQ(countListed(dir, -5).Table.fileCount(), 12u);
@@ -131,17 +129,16 @@ TEST(ListByCount, ListsNothingWhenNoMoreFilesThanKept)
         = { tree.path(), tree / "empty", tree / "missing", tree / "a.log", "" };
     for (const std::string &directory : cases) {
         for (const int keep : { 10, 11, 1000 }) {
+            // An age listing before leaves a total; count mode shows none.
             core::JobState state = emptyState();
-            state.StatusTotal = "left over";
+            state.SelectedDirectory = tree.path();
+            core::Refresh(state);
             listByCount(state, directory, keep);
             SCOPED_TRACE(directory + " keeping " + std::to_string(keep));
             EXPECT_TRUE(state.Table.isEmptyListing());
-            EXPECT_EQ(state.Table.rowCount(), 2);
-            EXPECT_EQ(state.Table.cell(0, 1), "-- Keine Dateien gefunden --");
-            for (int column = 1; column < core::ListingTable::kColumns; ++column)
-                EXPECT_EQ(state.Table.cell(column, 1), "");
-            EXPECT_EQ(state.StatusFiles, "0 Dateien");
-            EXPECT_EQ(state.StatusTotal, "");
+            EXPECT_EQ(state.Table.fileCount(), 0u);
+            EXPECT_EQ(core::statusFiles(state), "0 Dateien");
+            EXPECT_EQ(core::statusTotal(state), "");
             EXPECT_FALSE(state.DeleteEnabled);
         }
     }
@@ -203,7 +200,7 @@ TEST(ListByCount, LeavesTheLocaleFormatsOfAgeListingsAlone)
     writeFilesOneMinuteApart(tree, { "a.log", "b.log" });
     core::JobState state = emptyState();
     listByCount(state, tree.path(), 1);
-    ASSERT_EQ(state.Table.cell(2, 1), "20170203");
+    ASSERT_EQ(state.Table.cell(core::Column::Date, 0), "20170203");
 
     state.Mode = core::SelectionMode::Age;
     state.DayCount = 1;
@@ -214,7 +211,7 @@ TEST(ListByCount, LeavesTheLocaleFormatsOfAgeListingsAlone)
     EXPECT_EQ(ageRows,
         (std::vector<std::vector<std::string>> { { "a.log", "0 kb", "03.02.2017", "14:05:08", dir },
             { "b.log", "0 kb", "03.02.2017", "14:06:08", dir } }));
-    EXPECT_EQ(state.StatusTotal, "0 KB Gesamt");
+    EXPECT_EQ(core::statusTotal(state), "0 KB Gesamt");
 }
 
 TEST(ListByCount, CountsAFileWhoseTimeHasNoLocalDateAsTheNewest)

@@ -32,7 +32,6 @@ TEST(FormCreate, CombinesSwitchesAndSettings)
     const std::string ini = tree / "a.ini";
 
     const Started plain = start({}, ini);
-    EXPECT_EQ(plain.state.Table.cell(1, 0), "Größe");
     EXPECT_EQ(plain.state.Directories, (std::vector<std::string> { "/srv/eins/", "/srv/zwei/" }));
     EXPECT_EQ(plain.state.SelectedDirectory, "/srv/eins/");
     EXPECT_EQ(plain.state.DayCount, 14);

@@ -1,3 +1,4 @@
+#include "core/listing_texts.h"
 #include "support/temp_tree.h"
 #include "window/application.h"
 #include "window/dialogs.h"
@@ -412,7 +413,7 @@ private slots:
         // is closed by the "user" once the loop runs. A run that hangs ends with 99.
         QStringList shown;
         ShowWatcher watcher([&](TFmain *window) {
-            shown << qs(window->state().StatusFiles);
+            shown << qs(core::statusFiles(window->state()));
             QTimer::singleShot(0, window, &QWidget::close);
         });
         QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(99); });
