@@ -11,6 +11,7 @@ std::string withFinalStop(std::string message)
 
 } // namespace core
 
+#include "core/deletion_run.h"
 #include "core/messages.h"
 
 #include <cerrno>
@@ -39,6 +40,21 @@ std::string fileError(int errorNumber)
     default:
         return "E/A-Fehler " + std::to_string(errorNumber);
     }
+}
+
+std::string notDeletedReason(Outcome outcome, int errorNumber)
+{
+    switch (outcome) {
+    case Outcome::Refused:
+        return fileError(errorNumber);
+    case Outcome::Changed:
+        return "seit der Auflistung geändert";
+    case Outcome::DirectoryChanged:
+        return "Verzeichnis geändert";
+    case Outcome::Deleted:
+        break;
+    }
+    return {};
 }
 
 } // namespace core::messages

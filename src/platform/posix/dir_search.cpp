@@ -31,7 +31,10 @@ EntryIdentity identityOf(const struct stat &info)
 {
     return { static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
         static_cast<std::int64_t>(info.st_mtim.tv_sec),
-        static_cast<std::uint32_t>(info.st_mtim.tv_nsec) };
+        static_cast<std::int64_t>(info.st_ctim.tv_sec),
+        static_cast<std::uint32_t>(info.st_mtim.tv_nsec),
+        static_cast<std::uint32_t>(info.st_ctim.tv_nsec),
+        static_cast<std::uint32_t>(info.st_mode & S_IFMT) };
 }
 
 enum class Kind : unsigned char {
