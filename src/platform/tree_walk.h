@@ -33,9 +33,9 @@ struct RemoveResult
 // A directory held open stays usable after it has been moved elsewhere, even out of the listed
 // tree. So the walk also checks that the current directory is still reached from the listed top
 // by its listed names, without following a link on the way: on every move down, the nearest
-// levels; the whole chain on every move or removal while the tree is shallow, and otherwise
-// often enough that the checks cost no more than a few lookups per move or removal, and at
-// least once a second.
+// levels; the whole chain on every move while the tree is shallow, and otherwise often enough
+// that the checks cost no more than a few lookups per move; and while the walk stays in a
+// directory, at least every sixteen removals and once a second.
 class TreeWalk
 {
 public:
@@ -79,8 +79,8 @@ private:
     // Whether the current directory is still reached by its listed names: from the listed top
     // when `whole`, else from the open directory a few levels up.
     bool inPlace(bool whole);
-    // Counts one move or removal and checks the whole chain when one is due.
-    bool checkWhenDue();
+    // Counts one move or removal; true when the whole chain is due to be checked.
+    bool checkWhenDue(bool move);
 
     // The current directory last, and above it the directories it was entered from, so that a
     // move up needs no lookup; only the nearest few are kept open, however deep the tree is.
@@ -90,8 +90,9 @@ private:
     int m_topFd = -1;
     std::string m_path;
     std::vector<std::size_t> m_nameStarts;
-    // Moves and removals since the whole chain was last checked, and when that was.
-    std::uint64_t m_stepsSinceCheck = 0;
+    // Moves and removals since the whole chain was last checked, a move weighing as much as
+    // the removals allowed between checks, and when that was.
+    std::uint64_t m_weightSinceCheck = 0;
     std::int64_t m_checkedAtMs = 0;
     std::string m_name; // a NUL-terminated copy of the name being used
 };

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using testing_support::TempTree;
 
@@ -45,19 +46,24 @@ void walkDown(const TempTree &tree, platform::TreeWalk &walk, int levels)
 
 } // namespace
 
-TEST(TreeWalk, DeletesNothingInAFolderMovedOutOfTheTreeWhileInIt)
+TEST(TreeWalk, StopsDeletingInAFolderMovedOutOfTheTreeWhileInIt)
 {
     // The walk holds the folder open; the folder is moved out of the listed tree, and its place
-    // is left empty, taken by a link to its new place, or by a new folder of the same name.
+    // is left empty, taken by a link to its new place, or by a new folder of the same name. The
+    // walk notices within sixteen removals and deletes nothing more.
     enum class Left { Nothing, Link, NewFolder };
+    constexpr int kFiles = 40;
     for (const Left left : { Left::Nothing, Left::Link, Left::NewFolder }) {
         TempTree tree;
-        tree.writeFile("data/sub/a.log", "x");
+        for (int i = 0; i < kFiles; ++i)
+            tree.writeFile("data/sub/" + std::to_string(i) + ".log", "x");
         tree.makeDirectory("outside");
         platform::TreeWalk walk;
         ASSERT_TRUE(walk.openTop(tree / "data", identityOf(tree / "data")));
         ASSERT_TRUE(walk.enterChild("sub", identityOf(tree / "data/sub")));
-        const platform::EntryIdentity file = identityOf(tree / "data/sub/a.log");
+        std::vector<platform::EntryIdentity> files;
+        for (int i = 0; i < kFiles; ++i)
+            files.push_back(identityOf(tree / ("data/sub/" + std::to_string(i) + ".log")));
 
         ASSERT_EQ(std::rename((tree / "data/sub").c_str(), (tree / "outside/sub").c_str()), 0);
         if (left == Left::Link)
@@ -65,10 +71,20 @@ TEST(TreeWalk, DeletesNothingInAFolderMovedOutOfTheTreeWhileInIt)
         if (left == Left::NewFolder)
             tree.makeDirectory("data/sub");
 
-        EXPECT_EQ(walk.removeFile("a.log", file).removal, platform::Removal::DirectoryChanged)
-            << static_cast<int>(left);
+        int removed = 0;
+        for (int i = 0; i < kFiles; ++i) {
+            const platform::Removal removal
+                = walk.removeFile(std::to_string(i) + ".log", files[i]).removal;
+            if (removal == platform::Removal::Removed) {
+                EXPECT_EQ(removed, i) << "a removal after the move was noticed";
+                ++removed;
+            } else {
+                EXPECT_EQ(removal, platform::Removal::DirectoryChanged);
+            }
+        }
+        EXPECT_LE(removed, 16) << static_cast<int>(left);
         EXPECT_FALSE(walk.hasCurrent());
-        EXPECT_TRUE(tree.exists("outside/sub/a.log")) << static_cast<int>(left);
+        EXPECT_TRUE(tree.exists("outside/sub/39.log")) << static_cast<int>(left);
     }
 }
 
