@@ -124,26 +124,3 @@ TEST(TreeWalk, NoticesAFolderMovedFarAboveWithinASecond)
     EXPECT_EQ(walk.removeFile("2.log", second).removal, platform::Removal::DirectoryChanged);
     EXPECT_TRUE(tree.exists("outside/d" + chain(kLevels).substr(6) + "/2.log"));
 }
-
-TEST(TreeWalk, SaysWhyAFileStayed)
-{
-    TempTree tree;
-    tree.writeFile("data/gone.log", "x");
-    tree.writeFile("data/rewritten.log", "x");
-    tree.makeDirectory("data/now-a-folder");
-    platform::TreeWalk walk;
-    ASSERT_TRUE(walk.openTop(tree / "data", identityOf(tree / "data")));
-    const platform::EntryIdentity gone = identityOf(tree / "data/gone.log");
-    const platform::EntryIdentity rewritten = identityOf(tree / "data/rewritten.log");
-    std::remove((tree / "data/gone.log").c_str());
-    tree.setModified("data/rewritten.log", 1'500'000'000);
-
-    EXPECT_EQ(walk.removeFile("gone.log", gone).removal, platform::Removal::Gone);
-    EXPECT_EQ(walk.removeFile("rewritten.log", rewritten).removal, platform::Removal::Changed);
-    // Listed as a file, now a folder of the same inode cannot be: the test takes the folder's
-    // own identity, so only its type tells it apart.
-    EXPECT_EQ(walk.removeFile("now-a-folder", identityOf(tree / "data/now-a-folder")).removal,
-        platform::Removal::Changed);
-    EXPECT_TRUE(tree.exists("data/now-a-folder"));
-    EXPECT_TRUE(walk.hasCurrent());
-}
