@@ -104,8 +104,16 @@ int openBeneath(int dirFd, const std::string &path, std::size_t from)
     std::string step;
     for (;;) {
         std::size_t end = path.size();
-        if (end - from > kLookupBytes)
+        if (end - from > kLookupBytes) {
             end = path.rfind('/', from + kLookupBytes);
+            if (end == std::string::npos || end <= from) {
+                // No name is that long; the path cannot be one the walk built.
+                if (fd != dirFd)
+                    ::close(fd);
+                errno = ENAMETOOLONG;
+                return -1;
+            }
+        }
         step.assign(path, from, end - from);
         const int next = openStep(fd, step);
         if (fd != dirFd)
