@@ -13,7 +13,7 @@ namespace core {
 namespace {
 
 // The log of one deletion run: every line is handed to the system as soon as it is complete,
-// and a failure closes the log and ends the run with its message.
+// and a failure closes the log and ends the run with its message, naming the log.
 class RunLog
 {
 public:
@@ -22,7 +22,14 @@ public:
     {
     }
 
-    void open(const std::string &path) { check(m_file.open(path)); }
+    void open(const std::string &path)
+    {
+        m_path = path;
+        const int error = m_file.open(path);
+        if (error == platform::LockedAppendFile::kLockedByAnother)
+            throw AppError(std::string(messages::kLogInUse), m_path);
+        check(error);
+    }
 
     void line(std::string_view text)
     {
@@ -31,9 +38,10 @@ public:
         check(m_file.append(m_line));
     }
 
-    // The moment of writing, a blank and the full path of row `row`; a name cannot forge lines,
-    // since bytes below 32 are written as "?".
-    void fileLine(const ListingTable &table, std::size_t row)
+    // The moment of writing, a blank and the full path of row `row`, and for a file that stayed
+    // why; a name cannot forge lines, since bytes below 32 are written as "?". When the line
+    // cannot be written after its file was deleted, the error names that file.
+    void fileLine(const ListingTable &table, std::size_t row, const StayedFile *stayed)
     {
         m_line.assign(stamp());
         const std::size_t pathStart = m_line.size();
@@ -42,19 +50,30 @@ public:
             if (static_cast<unsigned char>(m_line[i]) < 32)
                 m_line[i] = '?';
         }
+        const std::size_t pathEnd = m_line.size();
+        if (stayed) {
+            m_line += messages::kNotDeletedOpening;
+            m_line += messages::notDeletedReason(stayed->outcome, stayed->error);
+            m_line += messages::kNotDeletedClosing;
+        }
         m_line += "\r\n";
-        check(m_file.append(m_line));
+        const int error = m_file.append(m_line);
+        if (error != 0 && !stayed) {
+            const std::string_view path(m_line.data() + pathStart, pathEnd - pathStart);
+            check(error, messages::deletedNotLogged(path));
+        }
+        check(error);
     }
 
     void close() { check(m_file.close()); }
 
 private:
-    void check(int error)
+    void check(int error, std::string note = {})
     {
         if (error == 0)
             return;
         m_file.close();
-        throw AppError(messages::fileError(error));
+        throw AppError(messages::fileError(error), m_path, std::move(note));
     }
 
     // The moment of writing and a blank, formatted once per second.
@@ -71,6 +90,7 @@ private:
 
     platform::LockedAppendFile m_file;
     const platform::LocaleFormats &m_formats;
+    std::string m_path;
     std::int64_t m_stampSecond = -1;
     std::string m_stamp;
     std::string m_line;
@@ -78,11 +98,15 @@ private:
 
 // Keeps the walk's current directory on the directory of the row being deleted, moving along the
 // table's tree of directories: up to the nearest common ancestor, then down, a level at a time.
+// A directory found unreachable as listed stays so for the run, and so does every directory
+// below it: their rows are passed over without a lookup, and a row is never the reason to climb
+// from the top again through a chain already known broken.
 class DirectoryCursor
 {
 public:
     explicit DirectoryCursor(const ListingTable &table)
         : m_table(table)
+        , m_unreachable(table.directoryCount(), false)
     {
         // A directory is added after its parent, so each depth is known when it is needed.
         m_depth.resize(table.directoryCount());
@@ -97,24 +121,42 @@ public:
     // Makes `target` current; false when it cannot be reached as it was listed.
     bool moveTo(std::uint32_t target)
     {
-        if (target == m_unreachable)
+        if (m_unreachable[target])
             return false;
         if (m_walk.hasCurrent() && target == m_current)
             return true;
-        if (!m_walk.hasCurrent() || !follow(target)) {
-            if (!fromTop(target)) {
-                m_walk.close();
-                m_unreachable = target;
-                return false;
-            }
-        }
-        m_current = target;
-        m_unreachable = ListingTable::kNoParent;
-        return true;
+        if (m_walk.hasCurrent() && follow(target))
+            return true;
+        // Unreachable below a directory reached, or found so on the way: no second try.
+        if (m_unreachable[target])
+            return false;
+        return fromTop(target);
     }
+
+    // The current directory was found no longer where it was listed; the walk has let it go.
+    void lostCurrent() { m_unreachable[m_current] = true; }
 
 private:
     std::uint32_t parentOf(std::uint32_t index) const { return m_table.directory(index).parent; }
+
+    // Notes `index` as a directory to enter on the way down to the target, unless it is known
+    // unreachable: then so are the target and every directory noted before it.
+    bool note(std::uint32_t index)
+    {
+        if (m_unreachable[index]) {
+            markNoted(m_downward.size());
+            return false;
+        }
+        m_downward.push_back(index);
+        return true;
+    }
+
+    // Marks the first `count` directories noted (the target and those above it) unreachable.
+    void markNoted(std::size_t count)
+    {
+        for (std::size_t i = 0; i < count; ++i)
+            m_unreachable[m_downward[i]] = true;
+    }
 
     // From the current directory over the common ancestor to `target`.
     bool follow(std::uint32_t target)
@@ -125,20 +167,23 @@ private:
         while (m_depth[up] > m_depth[down])
             up = parentOf(up);
         while (m_depth[down] > m_depth[up]) {
-            m_downward.push_back(down);
+            if (!note(down))
+                return false;
             down = parentOf(down);
         }
         while (up != down) {
+            if (!note(down))
+                return false;
+            up = parentOf(up);
+            down = parentOf(down);
             if (up == ListingTable::kNoParent || down == ListingTable::kNoParent)
                 return false; // under another listed top
-            up = parentOf(up);
-            m_downward.push_back(down);
-            down = parentOf(down);
         }
-        for (std::uint32_t at = m_current; at != up;) {
-            at = parentOf(at);
-            if (!m_walk.enterParent(m_table.directory(at).identity))
+        while (m_current != up) {
+            const std::uint32_t parent = parentOf(m_current);
+            if (!m_walk.enterParent(m_table.directory(parent).identity))
                 return false;
+            m_current = parent;
         }
         return descend();
     }
@@ -149,21 +194,31 @@ private:
         m_downward.clear();
         std::uint32_t top = target;
         while (parentOf(top) != ListingTable::kNoParent) {
-            m_downward.push_back(top);
+            if (!note(top))
+                return false;
             top = parentOf(top);
         }
         const ListingTable::Directory &record = m_table.directory(top);
-        return m_walk.openTop(record.name, record.identity) && descend();
+        if (m_unreachable[top] || !m_walk.openTop(record.name, record.identity)) {
+            m_unreachable[top] = true;
+            markNoted(m_downward.size());
+            return false;
+        }
+        m_current = top;
+        return descend();
     }
 
     bool descend()
     {
-        for (auto it = m_downward.rbegin(); it != m_downward.rend(); ++it) {
-            const ListingTable::Directory &record = m_table.directory(*it);
+        for (std::size_t i = m_downward.size(); i-- > 0;) {
+            const ListingTable::Directory &record = m_table.directory(m_downward[i]);
             std::string_view name = record.name;
             name.remove_suffix(1); // the "/" that ends every directory's name
-            if (!m_walk.enterChild(name, record.identity))
+            if (!m_walk.enterChild(name, record.identity)) {
+                markNoted(i + 1);
                 return false;
+            }
+            m_current = m_downward[i];
         }
         return true;
     }
@@ -171,10 +226,28 @@ private:
     const ListingTable &m_table;
     platform::TreeWalk m_walk;
     std::vector<std::uint32_t> m_depth;
+    std::vector<bool> m_unreachable;
+    // The directories to enter on the way down, the target first.
     std::vector<std::uint32_t> m_downward;
     std::uint32_t m_current = ListingTable::kNoParent;
-    std::uint32_t m_unreachable = ListingTable::kNoParent;
 };
+
+// What the walk's answer means for the run.
+Outcome outcomeOf(platform::Removal removal)
+{
+    switch (removal) {
+    case platform::Removal::Removed:
+    case platform::Removal::Gone:
+        return Outcome::Deleted;
+    case platform::Removal::Refused:
+        return Outcome::Refused;
+    case platform::Removal::Changed:
+        return Outcome::Changed;
+    case platform::Removal::DirectoryChanged:
+        break;
+    }
+    return Outcome::DirectoryChanged;
+}
 
 } // namespace
 
@@ -206,14 +279,22 @@ DeletionReport DeleteListed(const JobState &state)
     }
     DirectoryCursor cursor(table);
     for (std::size_t row = 0; row < table.fileCount(); ++row) {
-        // A file that cannot be deleted stays; the run goes on, and the log keeps every attempt.
-        if (cursor.moveTo(table.fileDirectory(row))
-            && cursor.walk().removeFile(table.fileName(row), table.fileIdentity(row)))
+        // A file that cannot be deleted stays; the run goes on, and the log keeps every attempt
+        // with the reason of each that stayed. A file gone before its attempt counts as
+        // deleted: it is not there any more, as the user asked.
+        platform::RemoveResult result { platform::Removal::DirectoryChanged, 0 };
+        if (cursor.moveTo(table.fileDirectory(row))) {
+            result = cursor.walk().removeFile(table.fileName(row), table.fileIdentity(row));
+            if (result.removal == platform::Removal::DirectoryChanged)
+                cursor.lostCurrent();
+        }
+        const Outcome outcome = outcomeOf(result.removal);
+        if (outcome == Outcome::Deleted)
             ++report.deleted;
         else
-            report.stayed.push_back({ row, Outcome::Changed, 0 });
+            report.stayed.push_back({ row, outcome, result.error });
         if (logging)
-            log.fileLine(table, row);
+            log.fileLine(table, row, outcome == Outcome::Deleted ? nullptr : &report.stayed.back());
     }
     if (logging)
         log.close();

@@ -44,6 +44,27 @@ inline std::string deletionStart(std::size_t count)
     return "Start der Dateilöschung von " + std::to_string(count) + " Dateien";
 }
 
+// A log held under its lock by another run.
+inline constexpr std::string_view kLogInUse
+    = "Die Protokolldatei wird von einem anderen Lauf benutzt";
+
+// The log line of a listed file that stayed ends in this, the reason and ")".
+inline constexpr std::string_view kNotDeletedOpening = " (nicht gelöscht: ";
+inline constexpr std::string_view kNotDeletedClosing = ")";
+
+// "%d Dateien wurden nicht gelöscht": the plural stands for every count, 1 included.
+inline std::string filesStayed(std::size_t count)
+{
+    return std::to_string(count) + " Dateien wurden nicht gelöscht";
+}
+
+// The note of a log failure at the line of a file already deleted, so that its deletion is
+// known although the log lacks it.
+inline std::string deletedNotLogged(std::string_view path)
+{
+    return "Gelöscht, aber nicht protokolliert: " + std::string(path);
+}
+
 // "'%s' ist kein gültiger Integerwert".
 inline std::string notAnInteger(std::string_view text)
 {
@@ -72,19 +93,15 @@ inline std::string unknownArgument(std::string_view argument)
     return "'" + std::string(argument) + "' ist kein gültiges Argument (siehe --help)";
 }
 
+// Why a listed file stayed, without a final ".": the system's reason for a refused deletion,
+// «seit der Auflistung geändert» or «Verzeichnis geändert».
+std::string notDeletedReason(Outcome outcome, int errorNumber);
+
 // The German message for a failed file operation, from the system's error number: the few
 // everyday causes by name, any other as "E/A-Fehler" with the number itself.
 std::string fileError(int errorNumber);
 
-// Why a listed file stayed, as its log line and its error line say it: the system's message
-// without its final stop, «seit der Auflistung geändert» or «Verzeichnis geändert».
-std::string notDeletedReason(Outcome outcome, int errorNumber);
+// The error line of a listed file that stayed: "nicht gelöscht: " and the reason.
 inline constexpr std::string_view kNotDeleted = "nicht gelöscht: ";
-
-// The window's error box after a run in which files stayed.
-inline std::string filesStayed(std::size_t count)
-{
-    return std::to_string(count) + " Dateien wurden nicht gelöscht";
-}
 
 } // namespace core::messages

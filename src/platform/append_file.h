@@ -12,8 +12,8 @@ namespace platform {
 class LockedAppendFile
 {
 public:
-    // Another run holds the lock.
-    static constexpr int kLockedByAnother = 32;
+    // Another run holds the lock: no error number of the system, so that none is taken for it.
+    static constexpr int kLockedByAnother = -1;
     // Paths longer than this are refused before anything is opened.
     static constexpr std::size_t kMaxPathLength = 4095;
 
@@ -24,12 +24,17 @@ public:
 
     // Opens `path` for appending, creating it (mode 0666 less the umask) when it is missing.
     int open(const std::string &path);
-    // Writes all of `bytes` at the end of the file.
+    // Writes all of `bytes` at the end of the file. When only a part of them could be written
+    // (the disk full, the file size limit reached), the file is cut back to its size before,
+    // so that it never ends in a torn line.
     int append(std::string_view bytes);
     // Releases the lock and closes; nothing is synced to the disk beyond what the system does.
     int close();
 
 private:
+    // Removes the last `written` bytes, the part of an append that failed.
+    void cutBack(std::size_t written);
+
     int m_fd = -1;
 };
 

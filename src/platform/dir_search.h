@@ -9,13 +9,19 @@
 namespace platform {
 
 // What identifies a file system entry beyond its name: enough to tell, later, whether the entry
-// found under a name is still the one that was seen.
+// found under a name is still the one that was seen. Device and inode alone are not: a freed
+// inode is soon given to a new file, and its modification time can be set to the old one (a
+// copy made with `cp -p`); its status-change time cannot be set back, and a link or a pipe put
+// in a file's place differs in its type.
 struct EntryIdentity
 {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
     std::int64_t mtimeSeconds = 0;
+    std::int64_t ctimeSeconds = 0;
     std::uint32_t mtimeNanoseconds = 0;
+    std::uint32_t ctimeNanoseconds = 0;
+    std::uint32_t type = 0; // the type bits of the mode: file, link, pipe, …
 
     bool operator==(const EntryIdentity &) const = default;
 };

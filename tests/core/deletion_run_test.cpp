@@ -1,13 +1,18 @@
 #include "core/deletion_run.h"
 #include "core/errors.h"
 #include "core/selection.h"
+#include "platform/text.h"
 #include "support/temp_tree.h"
 
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <map>
 #include <regex>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -66,14 +71,28 @@ std::string withoutStamps(const std::string &log)
     return std::regex_replace(log, stamp, "STAMP ");
 }
 
-std::string deleteAndReport(const core::JobState &state)
+// A run's error: its message, the path it names and its note; all empty when the run succeeded.
+struct RunError
+{
+    std::string message;
+    std::string path;
+    std::string note;
+};
+
+RunError runAndCatch(const core::JobState &state)
 {
     try {
         core::DeleteListed(state);
     } catch (const core::AppError &error) {
-        return error.what();
+        return { error.what(), error.path(), error.note() };
     }
-    return "";
+    return {};
+}
+
+// The log line of a listed file that stayed.
+std::string stayedLine(const std::string &path, const std::string &reason)
+{
+    return path + " (nicht gelöscht: " + reason + ")";
 }
 
 } // namespace
@@ -140,13 +159,15 @@ TEST(DeleteListed, DeletesNothingWhenTheLogCannotBeStarted)
         { tree / "missing/protokoll.log", "Ungültiger Dateiname" },
         { tree / "a-directory.log", "Dateizugriff verweigert" },
         { "/dev/full", "Zu wenig Speicherplatz" },
-        { tree / "held.log", "E/A-Fehler 32" },
+        { tree / "held.log", "Die Protokolldatei wird von einem anderen Lauf benutzt" },
         { tree / std::string(4100, 'x'), "Ungültiger Dateiname" },
         { tree / "a-pipe", "E/A-Fehler 6" },
     };
     for (const Case &c : cases) {
-        EXPECT_EQ(deleteAndReport(listedOld(tree / "data", c.log)), c.message)
-            << c.log.substr(0, 80);
+        // The error names the log, whatever went wrong with it.
+        const RunError error = runAndCatch(listedOld(tree / "data", c.log));
+        EXPECT_EQ(error.message, c.message) << c.log.substr(0, 80);
+        EXPECT_EQ(error.path, c.log) << c.log.substr(0, 80);
         EXPECT_TRUE(tree.exists("data/a.log")) << c.log.substr(0, 80);
     }
     EXPECT_EQ(tree.readFile("held.log"), "");
@@ -167,16 +188,19 @@ TEST(DeleteListed, StopsAtTheLineThatFillsTheLog)
     std::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit { fits.size() + 10, previous.rlim_max };
     setrlimit(RLIMIT_FSIZE, &limit);
-    const std::string message = deleteAndReport(state);
+    const RunError error = runAndCatch(state);
     setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, SIG_DFL);
 
-    EXPECT_EQ(message, "E/A-Fehler 27");
-    // Rows up to the failing line are deleted, none after it.
+    EXPECT_EQ(error.message, "E/A-Fehler 27");
+    EXPECT_EQ(error.path, tree / "protokoll.log");
+    // Rows up to the failing line are deleted, none after it; the third file went without its
+    // line, and the error says so.
     for (std::size_t i = 0; i < paths.size(); ++i)
         EXPECT_EQ(access(paths[i].c_str(), F_OK) == 0, i >= 3) << paths[i];
-    const std::string log = tree.readFile("protokoll.log");
-    EXPECT_EQ(withoutStamps(log.substr(0, log.rfind("\r\n") + 2)),
+    EXPECT_EQ(error.note, "Gelöscht, aber nicht protokolliert: " + paths[2]);
+    // The part of the third line that fitted is cut off again: the log holds whole lines only.
+    EXPECT_EQ(withoutStamps(tree.readFile("protokoll.log")),
         withoutStamps(expectedRun({ paths[0], paths[1] }, stamp, 4)));
 }
 
@@ -201,7 +225,7 @@ TEST(DeleteListed, LogsEveryAttemptAndDeletesOnlyWhatWasListed)
     tree.makeSymlink(tree / "outside", "data/sub");
     writeOld(tree, { "outside/inside.log" });
 
-    core::DeleteListed(state);
+    const core::DeletionReport report = core::DeleteListed(state);
     EXPECT_FALSE(tree.exists("data/-- Keine Dateien gefunden --"));
     EXPECT_FALSE(tree.exists("data/line\nbreak.log"));
     EXPECT_FALSE(tree.exists("data/bad-\xff\xfe.log"));
@@ -211,16 +235,32 @@ TEST(DeleteListed, LogsEveryAttemptAndDeletesOnlyWhatWasListed)
     EXPECT_TRUE(tree.exists("outside/precious.log"));
     EXPECT_TRUE(tree.exists("moved-sub/inside.log"));
 
-    // Every listed row has its line, deleted or not; a line break in a name cannot forge a line,
-    // and other bytes are kept as they are.
+    // Every listed row has its line, deleted or not, and a file that stayed says why; a line
+    // break in a name cannot forge a line, and other bytes are kept as they are. A file gone
+    // before its attempt is not there any more, as asked: it counts as deleted.
+    const std::map<std::string, std::pair<core::Outcome, std::string>> stayed = {
+        { "rewritten.log", { core::Outcome::Changed, "seit der Auflistung geändert" } },
+        { "replaced.log", { core::Outcome::Changed, "seit der Auflistung geändert" } },
+        { "inside.log", { core::Outcome::DirectoryChanged, "Verzeichnis geändert" } },
+    };
     std::vector<std::string> logged;
-    for (std::string path : listedPaths(state)) {
-        for (char &c : path) {
-            if (static_cast<unsigned char>(c) < 32)
-                c = '?';
+    std::size_t stayedSeen = 0;
+    for (std::size_t row = 0; row < state.Table.fileCount(); ++row) {
+        std::string path = state.Table.path(row);
+        platform::maskControlBytes(path);
+        const auto it = stayed.find(state.Table.cell(core::Column::Name, row));
+        if (it == stayed.end()) {
+            logged.push_back(path);
+            continue;
         }
-        logged.push_back(path);
+        logged.push_back(stayedLine(path, it->second.second));
+        ASSERT_LT(stayedSeen, report.stayed.size());
+        EXPECT_EQ(report.stayed[stayedSeen].row, row);
+        EXPECT_EQ(report.stayed[stayedSeen].outcome, it->second.first) << path;
+        ++stayedSeen;
     }
+    EXPECT_EQ(report.stayed.size(), 3u);
+    EXPECT_EQ(report.deleted, 4u);
     EXPECT_EQ(withoutStamps(tree.readFile("protokoll.log")), expectedRun(logged, "STAMP"));
     EXPECT_NE(tree.readFile("protokoll.log").find("data/bad-\xff\xfe.log\r\n"), std::string::npos);
 }
@@ -247,4 +287,239 @@ TEST(DeleteListed, ReachesFilesBeyondTheLongestPathAndComesBackUp)
     core::DeleteListed(state);
     for (const std::string &file : files)
         EXPECT_FALSE(tree.exists(file)) << file.size();
+}
+
+namespace {
+
+// The log's lines after the start lines, time stamps removed.
+std::vector<std::string> loggedFileLines(const TempTree &tree)
+{
+    std::vector<std::string> lines;
+    const std::string log = withoutStamps(tree.readFile("protokoll.log"));
+    for (std::size_t start = log.find("Dateien\r\n") + 9, end; start < log.size();
+         start = end + 2) {
+        end = log.find("\r\n", start);
+        lines.push_back(log.substr(start + 6, end - start - 6)); // without "STAMP "
+    }
+    return lines;
+}
+
+// Sets or clears the immutable flag, which keeps even root from deleting a file. False where the
+// file system or the user's rights do not allow it.
+bool setImmutable(const std::string &path, bool on)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool done = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (done) {
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        done = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    close(fd);
+    return done;
+}
+
+} // namespace
+
+TEST(DeleteListed, LogsWhyTheSystemRefusedADeletion)
+{
+    TempTree tree;
+    writeOld(tree, { "data/fest.log", "data/frei.log" });
+    if (!setImmutable(tree / "data/fest.log", true))
+        GTEST_SKIP() << "the file system here cannot make a file immutable";
+    const core::JobState state = listedOld(tree / "data", tree / "protokoll.log");
+    const core::DeletionReport report = core::DeleteListed(state);
+    setImmutable(tree / "data/fest.log", false);
+
+    EXPECT_TRUE(tree.exists("data/fest.log"));
+    EXPECT_FALSE(tree.exists("data/frei.log"));
+    ASSERT_EQ(report.stayed.size(), 1u);
+    EXPECT_EQ(report.stayed[0].outcome, core::Outcome::Refused);
+    EXPECT_EQ(report.stayed[0].error, EPERM);
+    EXPECT_EQ(report.deleted, 1u);
+    std::vector<std::string> expected;
+    for (const std::string &path : listedPaths(state))
+        expected.push_back(
+            path == tree / "data/fest.log" ? stayedLine(path, "Dateizugriff verweigert") : path);
+    EXPECT_EQ(loggedFileLines(tree), expected);
+}
+
+TEST(DeleteListed, LogsAFileInAFolderWithoutWritePermissionAsNotDeleted)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root deletes in a folder without write permission anyway";
+    TempTree tree;
+    writeOld(tree, { "data/alt.log" });
+    const core::JobState state = listedOld(tree / "data", tree / "protokoll.log");
+    chmod((tree / "data").c_str(), 0555);
+    const core::DeletionReport report = core::DeleteListed(state);
+    chmod((tree / "data").c_str(), 0755);
+
+    EXPECT_TRUE(tree.exists("data/alt.log"));
+    ASSERT_EQ(report.stayed.size(), 1u);
+    EXPECT_EQ(report.stayed[0].outcome, core::Outcome::Refused);
+    EXPECT_EQ(loggedFileLines(tree),
+        std::vector<std::string> { stayedLine(tree / "data/alt.log", "Dateizugriff verweigert") });
+}
+
+TEST(DeleteListed, KeepsAnEntryPutInAFilesPlaceWithItsInodeAndTime)
+{
+    // A file system that hands a freed inode to the next new entry (ext4 does) gives each
+    // newcomer the listed file's device and inode; its time is then set to the listed one. Only
+    // its status-change time, or its type, tells it from the file that was listed.
+    TempTree tree;
+    writeOld(tree, { "data/neu.log", "data/link.log", "data/pipe.log" });
+    const core::JobState state = listedOld(tree / "data", tree / "protokoll.log");
+    ASSERT_EQ(state.Table.fileCount(), 3u);
+    std::remove((tree / "data/neu.log").c_str());
+    writeOld(tree, { "data/neu.log" });
+    std::remove((tree / "data/link.log").c_str());
+    tree.makeSymlink("neu.log", "data/link.log");
+    tree.setModified("data/link.log", kOld);
+    std::remove((tree / "data/pipe.log").c_str());
+    ASSERT_EQ(mkfifo((tree / "data/pipe.log").c_str(), 0600), 0);
+    tree.setModified("data/pipe.log", kOld);
+
+    const core::DeletionReport report = core::DeleteListed(state);
+    EXPECT_TRUE(tree.exists("data/neu.log"));
+    EXPECT_TRUE(tree.exists("data/link.log"));
+    EXPECT_TRUE(tree.exists("data/pipe.log"));
+    EXPECT_EQ(report.deleted, 0u);
+    ASSERT_EQ(report.stayed.size(), 3u);
+    std::vector<std::string> expected;
+    for (const std::string &path : listedPaths(state))
+        expected.push_back(stayedLine(path, "seit der Auflistung geändert"));
+    EXPECT_EQ(loggedFileLines(tree), expected);
+}
+
+TEST(DeleteListed, KeepsTheFilesOfAFolderNoLongerWhereItWasListed)
+{
+    // Each subfolder is moved away after the listing and something that looks alike is left in
+    // its place: a link to it, or a new folder holding a file of the same name and time.
+    TempTree tree;
+    writeOld(tree, { "data/verlinkt/a.log", "data/neu/b.log", "data/bleibt/c.log" });
+    const core::JobState state = listedOld(tree / "data", tree / "protokoll.log", true);
+    ASSERT_EQ(state.Table.fileCount(), 3u);
+    std::rename((tree / "data/verlinkt").c_str(), (tree / "weg-verlinkt").c_str());
+    tree.makeSymlink(tree / "weg-verlinkt", "data/verlinkt");
+    std::rename((tree / "data/neu").c_str(), (tree / "weg-neu").c_str());
+    writeOld(tree, { "data/neu/b.log" });
+
+    const core::DeletionReport report = core::DeleteListed(state);
+    EXPECT_TRUE(tree.exists("weg-verlinkt/a.log"));
+    EXPECT_TRUE(tree.exists("weg-neu/b.log"));
+    EXPECT_TRUE(tree.exists("data/neu/b.log"));
+    EXPECT_FALSE(tree.exists("data/bleibt/c.log"));
+    EXPECT_EQ(report.deleted, 1u);
+    std::vector<std::string> expected;
+    for (const std::string &path : listedPaths(state)) {
+        expected.push_back(
+            path == tree / "data/bleibt/c.log" ? path : stayedLine(path, "Verzeichnis geändert"));
+    }
+    EXPECT_EQ(loggedFileLines(tree), expected);
+    for (const core::StayedFile &file : report.stayed)
+        EXPECT_EQ(file.outcome, core::Outcome::DirectoryChanged) << file.row;
+}
+
+namespace {
+
+// A chain of `depth` folders "d" below "data", a listed file in each (the top's included), built
+// relative to open folders since the path goes far beyond what one system call takes. The folder
+// at `renamedLevel` (1 for the top's child), when not 0, is renamed after the listing.
+struct DeepChainRun
+{
+    core::DeletionReport report;
+    double seconds = 0;
+    std::size_t listed = 0;
+};
+
+DeepChainRun deleteDeepChain(const TempTree &tree, int depth, int renamedLevel)
+{
+    tree.makeDirectory("data");
+    int fd = open((tree / "data").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int renamedParent = -1;
+    const timespec times[2] = { { kOld, 0 }, { kOld, 0 } };
+    for (int level = 0; level <= depth; ++level) {
+        close(openat(fd, "alt.log", O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+        utimensat(fd, "alt.log", times, 0);
+        if (level == depth)
+            break;
+        mkdirat(fd, "d", 0700);
+        const int child = openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (level + 1 == renamedLevel)
+            renamedParent = fd;
+        else
+            close(fd);
+        fd = child;
+    }
+    close(fd);
+
+    DeepChainRun run;
+    const core::JobState state = listedOld(tree / "data", tree / "protokoll.log", true);
+    run.listed = state.Table.fileCount();
+    if (renamedParent >= 0) {
+        renameat(renamedParent, "d", renamedParent, "umbenannt");
+        close(renamedParent);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    run.report = core::DeleteListed(state);
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return run;
+}
+
+// Removes what deleteDeepChain built, from the bottom up: far quicker than a recursive removal,
+// which goes through the whole path again for each level.
+void removeDeepChain(const TempTree &tree)
+{
+    int fd = open((tree / "data").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int depth = 0;
+    for (int child; fd >= 0; fd = child, ++depth) {
+        unlinkat(fd, "alt.log", 0);
+        child = openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (child < 0)
+            child = openat(fd, "umbenannt", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (child < 0)
+            break;
+        close(fd);
+    }
+    for (; fd >= 0 && depth > 0; --depth) {
+        const int parent = openat(fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        close(fd);
+        fd = parent;
+        if (unlinkat(fd, "d", AT_REMOVEDIR) != 0)
+            unlinkat(fd, "umbenannt", AT_REMOVEDIR);
+    }
+    close(fd);
+}
+
+} // namespace
+
+// The bounds below are far above what the runs take (well under a second each on a small
+// machine); they catch only a run that goes back to the top for every row or checks the whole
+// chain on every step.
+TEST(DeleteListed, PassesOverTheRowsBelowAFolderRenamedDeepInTheTree)
+{
+    TempTree tree;
+    const DeepChainRun run = deleteDeepChain(tree, 8000, 4000);
+    removeDeepChain(tree);
+    ASSERT_EQ(run.listed, 8001u);
+    EXPECT_LT(run.seconds, 60);
+    // The files above the renamed folder go; those in it and below stay, each with its reason.
+    EXPECT_EQ(run.report.deleted, 4000u);
+    ASSERT_EQ(run.report.stayed.size(), 4001u);
+    for (const core::StayedFile &file : run.report.stayed)
+        ASSERT_EQ(file.outcome, core::Outcome::DirectoryChanged) << file.row;
+}
+
+TEST(DeleteListed, DeletesAFileInEachOfTwentyThousandLevels)
+{
+    TempTree tree;
+    const DeepChainRun run = deleteDeepChain(tree, 20000, 0);
+    removeDeepChain(tree);
+    ASSERT_EQ(run.listed, 20001u);
+    EXPECT_LT(run.seconds, 60);
+    EXPECT_EQ(run.report.deleted, 20001u);
+    EXPECT_TRUE(run.report.stayed.empty());
 }

@@ -156,7 +156,8 @@ TEST(Unattended, FailsVisiblyAndDeletesNothingOnAnError)
     const HeadlessRun missingLog
         = run({ "GO", "/PROTOKOLL:" + (tree / "missing/run.log") }, tree / "a.ini");
     EXPECT_EQ(missingLog.exitCode, 1);
-    EXPECT_EQ(missingLog.err, "Ablagekehrer: Ungültiger Dateiname.\n");
+    EXPECT_EQ(missingLog.err,
+        "Ablagekehrer: " + (tree / "missing/run.log") + ": Ungültiger Dateiname.\n");
 
     const HeadlessRun notice = run({ "/ANZAHL:1", "/SUB", "GO" }, tree / "a.ini");
     EXPECT_EQ(notice.exitCode, 1);
@@ -340,4 +341,50 @@ TEST(Headless, NoFolderToCleanIsAnErrorThatNamesIt)
         EXPECT_EQ(failed.err, "Ablagekehrer: " + c.err + "\n");
         EXPECT_TRUE(folder.untouched()) << c.err;
     }
+}
+
+TEST(Headless, FilesThatMayNotBeDeletedAreNamedAndFailTheRun)
+{
+    // Root may delete anything: the run is made by a user who may not, in a child process when
+    // the test runs as root.
+    const OldFolder folder;
+    folder.tree.writeFile("data/other.log");
+    folder.tree.setModified("data/other.log", 0);
+    ASSERT_EQ(chmod(folder.tree.path().c_str(), 0777), 0);
+    ASSERT_EQ(chmod((folder.tree / "data").c_str(), 0555), 0);
+    std::FILE *out = std::tmpfile();
+    std::FILE *err = std::tmpfile();
+    int code = -1;
+    if (geteuid() == 0) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (setgid(65534) != 0 || setuid(65534) != 0)
+                _exit(99);
+            _exit(startup::runHeadless(startup::parseCommandLine({ "GO" }), folder.ini,
+                platform::germanFormats(), out, err));
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    } else {
+        code = startup::runHeadless(
+            startup::parseCommandLine({ "GO" }), folder.ini, platform::germanFormats(), out, err);
+    }
+    chmod((folder.tree / "data").c_str(), 0755);
+    ASSERT_NE(code, 99) << "no user to run as";
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(readAll(out), "");
+    const std::string errors = readAll(err);
+    for (const char *name : { "data/old.log", "data/other.log" }) {
+        EXPECT_TRUE(folder.tree.exists(name));
+        const std::string line = "Ablagekehrer: " + (folder.tree / name)
+            + ": nicht gelöscht: Dateizugriff verweigert.\n";
+        EXPECT_NE(errors.find(line), std::string::npos) << errors;
+    }
+    const std::string log = folder.tree.readFile("run.log");
+    EXPECT_NE(
+        log.find((folder.tree / "data/old.log") + " (nicht gelöscht: Dateizugriff verweigert)"),
+        std::string::npos)
+        << log;
 }

@@ -288,12 +288,13 @@ private slots:
     {
         QFETCH(QString, log);
         QFETCH(QString, message);
-        startShown(
-            { "/PROTOKOLL:" + (log.startsWith('/') ? "" : m_tree->path()) + log.toStdString() });
+        const std::string path = (log.startsWith('/') ? "" : m_tree->path()) + log.toStdString();
+        startShown({ "/PROTOKOLL:" + path });
         QSignalSpy resets(m_window->liste->model(), &QAbstractItemModel::modelReset);
         m_dialogs.answer = true;
         QTest::mouseClick(m_window->loeschen, Qt::LeftButton);
-        QCOMPARE(m_dialogs.errors, QStringList({ message }));
+        // The log's path stands on a line of its own below the message.
+        QCOMPARE(m_dialogs.errors, QStringList({ message + "\n" + qs(path) }));
         QCOMPARE(resets.count(), 0);
         QCOMPARE(listed(), QStringList({ "alt.log", "mittel.log", "grenze.log" }));
         QVERIFY(m_window->loeschen->isEnabled());
@@ -384,7 +385,7 @@ private slots:
             << QStringList({ "GO" }) << 0 << true << QString() << "0 Dateien";
         QTest::newRow("interactive") << QStringList() << 0 << false << QString() << "3 Dateien";
         QTest::newRow("log error") << QStringList({ "SOFORT", "/PROTOKOLL:/nirgends/x.log" }) << 1
-                                   << false << "Ungültiger Dateiname."
+                                   << false << "Ungültiger Dateiname.\n/nirgends/x.log"
                                    << "3 Dateien";
         QTest::newRow("start-up error") << QStringList({ "/TAGE:x", "GO" }) << 1 << false
                                         << "'X' ist kein gültiger Integerwert." << QString();

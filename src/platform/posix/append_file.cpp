@@ -3,15 +3,22 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
 
-LockedAppendFile::~LockedAppendFile() { close(); }
+LockedAppendFile::~LockedAppendFile()
+{
+    close();
+}
 
 int LockedAppendFile::open(const std::string &path)
 {
     close();
+    // A path holding a NUL byte would be cut there and name another file.
+    if (path.find('\0') != std::string::npos)
+        return ENOENT;
     if (path.size() > kMaxPathLength)
         return ENAMETOOLONG;
     // Opened without blocking, so that a pipe of that name with nobody reading it fails at once
@@ -34,16 +41,34 @@ int LockedAppendFile::append(std::string_view bytes)
 {
     if (m_fd < 0)
         return EBADF;
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(m_fd, bytes.data(), bytes.size());
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(m_fd, bytes.data() + done, bytes.size() - done);
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            return errno;
+            const int error = errno;
+            if (done > 0)
+                cutBack(done);
+            return error;
         }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
+        done += static_cast<std::size_t>(written);
     }
     return 0;
+}
+
+void LockedAppendFile::cutBack(std::size_t written)
+{
+    // Appending leaves the offset at the end of what was written. The part is cut off only while
+    // it is still the end of the file: the lock keeps other runs out, but not every writer honours
+    // it, and a line appended by another after it must not be cut.
+    const off_t end = lseek(m_fd, 0, SEEK_CUR);
+    struct stat info;
+    if (end < 0 || fstat(m_fd, &info) != 0 || info.st_size != end)
+        return;
+    const off_t start = end - static_cast<off_t>(written);
+    if (start >= 0)
+        static_cast<void>(ftruncate(m_fd, start));
 }
 
 int LockedAppendFile::close()

@@ -1,6 +1,7 @@
 #include "platform/dir_search.h"
 
 #include "platform/posix/helper_thread.h"
+#include "platform/posix/open_levels.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,7 +9,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -16,24 +16,6 @@
 namespace platform {
 
 namespace {
-
-// Directories nearer the top than a number of levels stay open while the search is below them.
-// Deeper ones read their remaining entries into memory and close, and are found again through
-// ".." of the child when the search comes back; so the search needs a bounded number of
-// descriptors however deep the tree is. That number is a quarter of what the process may open,
-// within these bounds, so that a low limit closes levels earlier instead of failing, and the
-// rest of the program (its log, its window) keeps descriptors of its own.
-constexpr std::size_t kFewestOpenLevels = 3;
-constexpr std::size_t kMostOpenLevels = 48;
-
-std::size_t openLevels()
-{
-    rlimit limit {};
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-        return kMostOpenLevels;
-    return static_cast<std::size_t>(
-        std::clamp<rlim_t>(limit.rlim_cur / 4, kFewestOpenLevels, kMostOpenLevels));
-}
 
 // Errors that say nothing about the directory, only that the process or the system has no
 // descriptor left: skipping the directory would hide files that are there.
@@ -53,7 +35,10 @@ EntryIdentity identityOf(const struct stat &info)
 {
     return { static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
         static_cast<std::int64_t>(info.st_mtim.tv_sec),
-        static_cast<std::uint32_t>(info.st_mtim.tv_nsec) };
+        static_cast<std::int64_t>(info.st_ctim.tv_sec),
+        static_cast<std::uint32_t>(info.st_mtim.tv_nsec),
+        static_cast<std::uint32_t>(info.st_ctim.tv_nsec),
+        static_cast<std::uint32_t>(info.st_mode & S_IFMT) };
 }
 
 enum class Kind : unsigned char {
@@ -232,7 +217,9 @@ public:
     Search(bool descend, TreeVisitor &visitor)
         : m_descend(descend)
         , m_visitor(visitor)
-        , m_openLevels(openLevels())
+        // Directories below the levels kept open read their remaining entries into memory and
+        // close (directoriesKeptOpen).
+        , m_openLevels(directoriesKeptOpen())
     {
     }
     ~Search()

@@ -1,0 +1,126 @@
+#include "platform/tree_walk.h"
+#include "support/temp_tree.h"
+
+#include <cstdio>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+using testing_support::TempTree;
+
+namespace {
+
+// The identity the listing would have recorded for `path`, looked at without following a link.
+platform::EntryIdentity identityOf(const std::string &path)
+{
+    struct stat info
+    {
+    };
+    EXPECT_EQ(lstat(path.c_str(), &info), 0) << path;
+    return { static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+        static_cast<std::int64_t>(info.st_mtim.tv_sec),
+        static_cast<std::int64_t>(info.st_ctim.tv_sec),
+        static_cast<std::uint32_t>(info.st_mtim.tv_nsec),
+        static_cast<std::uint32_t>(info.st_ctim.tv_nsec),
+        static_cast<std::uint32_t>(info.st_mode & S_IFMT) };
+}
+
+// "data/d/d/…/d" with `levels` folders below "data".
+std::string chain(int levels)
+{
+    std::string path = "data";
+    for (int level = 0; level < levels; ++level)
+        path += "/d";
+    return path;
+}
+
+// Walks from "data" down to the bottom of chain(`levels`).
+void walkDown(const TempTree &tree, platform::TreeWalk &walk, int levels)
+{
+    ASSERT_TRUE(walk.openTop(tree / "data", identityOf(tree / "data")));
+    for (int level = 1; level <= levels; ++level)
+        ASSERT_TRUE(walk.enterChild("d", identityOf(tree / chain(level)))) << level;
+}
+
+} // namespace
+
+TEST(TreeWalk, StopsDeletingInAFolderMovedOutOfTheTreeWhileInIt)
+{
+    // The walk holds the folder open; the folder is moved out of the listed tree, and its place
+    // is left empty, taken by a link to its new place, or by a new folder of the same name. The
+    // walk notices within sixteen removals and deletes nothing more.
+    enum class Left { Nothing, Link, NewFolder };
+    constexpr int kFiles = 40;
+    for (const Left left : { Left::Nothing, Left::Link, Left::NewFolder }) {
+        TempTree tree;
+        for (int i = 0; i < kFiles; ++i)
+            tree.writeFile("data/sub/" + std::to_string(i) + ".log", "x");
+        tree.makeDirectory("outside");
+        platform::TreeWalk walk;
+        ASSERT_TRUE(walk.openTop(tree / "data", identityOf(tree / "data")));
+        ASSERT_TRUE(walk.enterChild("sub", identityOf(tree / "data/sub")));
+        std::vector<platform::EntryIdentity> files;
+        for (int i = 0; i < kFiles; ++i)
+            files.push_back(identityOf(tree / ("data/sub/" + std::to_string(i) + ".log")));
+
+        ASSERT_EQ(std::rename((tree / "data/sub").c_str(), (tree / "outside/sub").c_str()), 0);
+        if (left == Left::Link)
+            tree.makeSymlink(tree / "outside/sub", "data/sub");
+        if (left == Left::NewFolder)
+            tree.makeDirectory("data/sub");
+
+        int removed = 0;
+        for (int i = 0; i < kFiles; ++i) {
+            const platform::Removal removal
+                = walk.removeFile(std::to_string(i) + ".log", files[i]).removal;
+            if (removal == platform::Removal::Removed) {
+                EXPECT_EQ(removed, i) << "a removal after the move was noticed";
+                ++removed;
+            } else {
+                EXPECT_EQ(removal, platform::Removal::DirectoryChanged);
+            }
+        }
+        EXPECT_LE(removed, 16) << static_cast<int>(left);
+        EXPECT_FALSE(walk.hasCurrent());
+        EXPECT_TRUE(tree.exists("outside/sub/39.log")) << static_cast<int>(left);
+    }
+}
+
+TEST(TreeWalk, EntersNothingBelowAFolderMovedAwayAFewLevelsUp)
+{
+    TempTree tree;
+    tree.makeDirectory(chain(30));
+    tree.makeDirectory("outside");
+    platform::TreeWalk walk;
+    walkDown(tree, walk, 29);
+    const platform::EntryIdentity bottom = identityOf(tree / chain(30));
+    // A level ten above the current folder moves out of the tree: the next folder entered
+    // below is no longer reached from the top by its listed names.
+    ASSERT_EQ(std::rename((tree / chain(20)).c_str(), (tree / "outside/d").c_str()), 0);
+    EXPECT_FALSE(walk.enterChild("d", bottom));
+    EXPECT_FALSE(walk.hasCurrent());
+}
+
+TEST(TreeWalk, NoticesAFolderMovedFarAboveWithinASecond)
+{
+    TempTree tree;
+    constexpr int kLevels = 200;
+    tree.makeDirectory(chain(kLevels));
+    tree.makeDirectory("outside");
+    for (const char *name : { "1.log", "2.log" })
+        tree.writeFile(chain(kLevels) + "/" + name, "x");
+    const platform::EntryIdentity first = identityOf(tree / (chain(kLevels) + "/1.log"));
+    const platform::EntryIdentity second = identityOf(tree / (chain(kLevels) + "/2.log"));
+    platform::TreeWalk walk;
+    walkDown(tree, walk, kLevels);
+    EXPECT_EQ(walk.removeFile("1.log", first).removal, platform::Removal::Removed);
+
+    // Far above the levels checked on every step; the whole way from the top is checked again
+    // at the latest a second after the last time.
+    ASSERT_EQ(std::rename((tree / chain(1)).c_str(), (tree / "outside/d").c_str()), 0);
+    usleep(1'100'000);
+    EXPECT_EQ(walk.removeFile("2.log", second).removal, platform::Removal::DirectoryChanged);
+    EXPECT_TRUE(tree.exists("outside/d" + chain(kLevels).substr(6) + "/2.log"));
+}
