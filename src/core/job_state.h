@@ -6,6 +6,7 @@
 #include "platform/locale_formats.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -72,6 +73,10 @@ struct JobState : ListRequest, Listing
     platform::LocaleFormats Formats;
     // "Now" for the age limit and the log's time stamps.
     platform::Clock Clock;
+    // Told now and then, a few times a second at most, while a listing or a deletion run goes on:
+    // the files found so far (total 0), or the files attempted so far of the total. The window
+    // shows it in its status bar; runs without the window leave it empty and print nothing.
+    std::function<void(std::size_t done, std::size_t total)> Progress;
 };
 
 } // namespace core
