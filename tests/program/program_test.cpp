@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+using testing_support::readAndClose;
 using testing_support::TempTree;
 
 extern char **environ;
@@ -17,17 +18,6 @@ struct Finished
     std::string out;
     std::string err;
 };
-
-std::string readAll(std::FILE *file)
-{
-    std::rewind(file);
-    std::string text;
-    char buffer[4096];
-    while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, file))
-        text.append(buffer, n);
-    std::fclose(file);
-    return text;
-}
 
 // Runs the built program as a scheduler would: its own environment plus `extra`, no terminal.
 Finished runProgram(
@@ -66,8 +56,8 @@ Finished runProgram(
         finished.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     posix_spawn_file_actions_destroy(&actions);
-    finished.out = readAll(out);
-    finished.err = readAll(err);
+    finished.out = readAndClose(out);
+    finished.err = readAndClose(err);
     return finished;
 }
 

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 using testing_support::localEpoch;
+using testing_support::readAndClose;
 using testing_support::TempTree;
 
 namespace {
@@ -21,24 +22,13 @@ struct HeadlessRun
     std::string err;
 };
 
-std::string readAll(std::FILE *file)
-{
-    std::rewind(file);
-    std::string text;
-    char buffer[4096];
-    while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, file))
-        text.append(buffer, n);
-    std::fclose(file);
-    return text;
-}
-
 HeadlessRun run(const std::vector<std::string> &arguments, const std::string &settingsPath)
 {
     std::FILE *out = std::tmpfile();
     std::FILE *err = std::tmpfile();
     const int code = startup::runHeadless(
         startup::parseCommandLine(arguments), settingsPath, platform::germanFormats(), out, err);
-    return { code, readAll(out), readAll(err) };
+    return { code, readAndClose(out), readAndClose(err) };
 }
 
 } // namespace
@@ -374,8 +364,8 @@ TEST(Headless, FilesThatMayNotBeDeletedAreNamedAndFailTheRun)
     chmod((folder.tree / "data").c_str(), 0755);
     ASSERT_NE(code, 99) << "no user to run as";
     EXPECT_EQ(code, 1);
-    EXPECT_EQ(readAll(out), "");
-    const std::string errors = readAll(err);
+    EXPECT_EQ(readAndClose(out), "");
+    const std::string errors = readAndClose(err);
     for (const char *name : { "data/old.log", "data/other.log" }) {
         EXPECT_TRUE(folder.tree.exists(name));
         const std::string line = "Ablagekehrer: " + (folder.tree / name)

@@ -182,4 +182,15 @@ std::time_t localEpochDaysFromToday(int days, int hour, int minute, int second)
         today.tm_year + 1900, today.tm_mon + 1, today.tm_mday + days, hour, minute, second);
 }
 
+std::string readAndClose(std::FILE *file)
+{
+    std::rewind(file);
+    std::string text;
+    char buffer[4096];
+    while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, file))
+        text.append(buffer, n);
+    std::fclose(file);
+    return text;
+}
+
 } // namespace testing_support

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -51,6 +52,10 @@ std::vector<std::string> regularFilesInSearchOrder(const std::string &directory)
 
 // Seconds since the epoch of a local date and time (the zone's rules for that day).
 std::time_t localEpoch(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+
+// Everything written to `file` (a std::tmpfile that stood for standard output or error), read
+// from its start; the file is closed.
+std::string readAndClose(std::FILE *file);
 
 // Today's local date shifted by `days`, at the given time of day.
 std::time_t localEpochDaysFromToday(int days, int hour = 0, int minute = 0, int second = 0);
