@@ -77,7 +77,7 @@ Settings readSettings(const std::string &settingsPath, bool required)
 
     if (auto days = profile.value("Optionen", "Tage")) {
         if (days->starts_with("0x") || days->starts_with("0X"))
-            days->replace(0, 2, "$");
+            *days = "$" + days->substr(2);
         if (const auto number = parseInteger(*days))
             settings.dayCount = *number;
     }
