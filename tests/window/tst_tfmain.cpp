@@ -488,6 +488,9 @@ private slots:
         QCOMPARE(listed().size(), kFiles / 3);
         QCOMPARE(m_window->statusText(1), "1000 Dateien");
         QCOMPARE(m_window->statusText(3), QString());
+        // A deletion run tells the files attempted of its total, grouped as the user reads them.
+        m_window->state().Progress(1234, 5000);
+        QCOMPARE(m_window->statusText(3), "1.234 von 5.000 Dateien gelöscht");
 
         // Once the listing has ended, the window takes input again.
         QTest::mouseClick(m_window->delDateien, Qt::LeftButton);
