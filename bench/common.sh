@@ -20,6 +20,16 @@ median() {
     printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
+# spread NUMBERS: the smallest and the largest, as "min to max".
+spread() {
+    printf '%s\n' "$@" | sort -g | awk 'NR == 1 { low = $1 } { high = $1 } END { printf "%.3f to %.3f\n", low, high }'
+}
+
+# load: the machine's load averages; other users of the machine skew every figure.
+load() {
+    cut -d' ' -f1-3 /proc/loadavg
+}
+
 # verdict NAME VALUE LIMIT: prints the comparison; returns 1 when VALUE exceeds LIMIT.
 verdict() {
     if [ "$(echo "$2 <= $3" | bc -l)" = 1 ]; then

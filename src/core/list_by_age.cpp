@@ -1,5 +1,6 @@
 #include "core/list_by_age.h"
 
+#include "core/progress_pace.h"
 #include "platform/calendar.h"
 #include "platform/dir_search.h"
 
@@ -25,6 +26,7 @@ public:
     AgeSelection(JobState &state, const std::string &directory)
         : m_state(state)
         , m_directory(directory)
+        , m_pace(state.Progress)
     {
         renewLimit();
     }
@@ -47,6 +49,7 @@ public:
 
     void file(const platform::FileEntry &entry) override
     {
+        m_pace.fileFound();
         // A listing that runs past midnight measures the files after it from the new day.
         if (m_state.Clock.now() >= m_nextMidnight)
             renewLimit();
@@ -75,6 +78,7 @@ private:
     std::string m_nameWithSlash;
     platform::LocalTime m_limit;
     std::int64_t m_nextMidnight = 0;
+    ProgressPace m_pace;
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "core/list_by_count.h"
 
+#include "core/progress_pace.h"
 #include "core/sort_buffer.h"
 #include "platform/dir_search.h"
 
@@ -13,8 +14,9 @@ namespace {
 class CountGathering : public platform::TreeVisitor
 {
 public:
-    explicit CountGathering(SortBuffer &buffer)
+    CountGathering(SortBuffer &buffer, const ProgressPace::Report &report)
         : m_buffer(buffer)
+        , m_pace(report)
     {
     }
 
@@ -26,11 +28,16 @@ public:
         m_identity = identity;
     }
     void leaveDirectory() override { }
-    void file(const platform::FileEntry &entry) override { m_buffer.add(entry); }
+    void file(const platform::FileEntry &entry) override
+    {
+        m_pace.fileFound();
+        m_buffer.add(entry);
+    }
 
 private:
     SortBuffer &m_buffer;
     platform::EntryIdentity m_identity;
+    ProgressPace m_pace;
 };
 
 } // namespace
@@ -39,7 +46,7 @@ platform::SearchOutcome ListByCount(JobState &state, const std::string &director
 {
     SortBuffer buffer;
     ListingTable &table = state.Table;
-    CountGathering gathering(buffer);
+    CountGathering gathering(buffer, state.Progress);
     const platform::SearchOutcome outcome = platform::searchTree(directory, false, gathering);
     // A failed search has not seen every file: the newest of those it saw need not be the newest.
     const bool searched = outcome.error == 0;

@@ -34,6 +34,10 @@ QVariant ListingModel::data(const QModelIndex &index, int role) const
 {
     if (role != Qt::DisplayRole || !index.isValid())
         return {};
+    // The grid draws itself while a listing rebuilds the table; an index it kept from before may
+    // point past the rows there are so far, and reads nothing then.
+    if (static_cast<std::size_t>(index.row()) >= core::shownRowCount(m_table))
+        return {};
     std::string text;
     core::appendShownCell(text, m_table, static_cast<core::Column>(index.column()),
         static_cast<std::size_t>(index.row()));

@@ -35,4 +35,15 @@ inline QString confirmDeletion(int count)
     return QStringLiteral("Sollen die %1 Dateien wirklich gelöscht werden?").arg(count);
 }
 
+// The progress of a long listing or deletion run in the status bar; the counts come grouped by
+// the user's thousands separator.
+inline QString filesFound(const QString &found)
+{
+    return QStringLiteral("%1 Dateien gefunden").arg(found);
+}
+inline QString filesDeleted(const QString &done, const QString &total)
+{
+    return QStringLiteral("%1 von %2 Dateien gelöscht").arg(done, total);
+}
+
 } // namespace window::texts

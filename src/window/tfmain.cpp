@@ -4,6 +4,7 @@
 #include "core/errors.h"
 #include "core/listing_texts.h"
 #include "core/messages.h"
+#include "core/number_format.h"
 #include "core/selection.h"
 #include "startup/command_line.h"
 #include "startup/unattended.h"
@@ -15,6 +16,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -46,15 +48,34 @@ QString displayed(const std::string &bytes)
     return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-// The mouse pointer shows the wait cursor while a listing or a deletion run blocks the window.
-class WaitCursor
+// The events by which the user acts on the window, closing it included; while a run goes on,
+// none of them reaches it.
+bool isUserInput(QEvent::Type type)
 {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+    case QEvent::TabletMove:
+    case QEvent::Drop:
+    case QEvent::Close:
+        return true;
+    default:
+        return false;
+    }
+}
 
 constexpr std::array<int, core::kColumnCount> kColumnWidths = { 239, 84, 65, 64, 341 };
 constexpr int kRowHeight = 20;
@@ -63,8 +84,43 @@ constexpr int kSpinMaximum = 1000;
 
 } // namespace
 
+// A listing or a deletion run under way: the wait cursor shows, the window's input is held back
+// and its handlers refuse to run, and the status bar tells the progress. The window still draws
+// itself, between the steps of the run.
+class TFmain::Busy
+{
+public:
+    explicit Busy(TFmain &window)
+        : m_window(window)
+        , m_wasBusy(window.m_busy)
+    {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        m_window.m_busy = true;
+        if (!m_wasBusy)
+            QCoreApplication::instance()->installEventFilter(&m_window);
+    }
+    ~Busy()
+    {
+        if (!m_wasBusy) {
+            QCoreApplication::instance()->removeEventFilter(&m_window);
+            m_window.m_panels[3]->clear();
+        }
+        m_window.m_busy = m_wasBusy;
+        QGuiApplication::restoreOverrideCursor();
+    }
+    Busy(const Busy &) = delete;
+    Busy &operator=(const Busy &) = delete;
+
+private:
+    TFmain &m_window;
+    bool m_wasBusy;
+};
+
 template <typename Handler> bool TFmain::guarded(Handler &&handler)
 {
+    // An event that arrives while a run draws the window must not start another run inside it.
+    if (m_busy)
+        return false;
     try {
         handler();
         return true;
@@ -107,6 +163,7 @@ TFmain::TFmain(Dialogs &dialogs, const platform::LocaleFormats &formats, QWidget
     layOut();
     connectEvents();
     showResults();
+    m_state.Progress = [this](std::size_t done, std::size_t total) { showProgress(done, total); };
 }
 
 TFmain::~TFmain() = default;
@@ -287,7 +344,7 @@ bool TFmain::runUnattended()
 {
     std::size_t stayed = 0;
     const bool completed = guarded([&] {
-        WaitCursor wait;
+        Busy busy(*this);
         ListingModel::Change change(*m_model);
         stayed = startup::runUnattended(m_state, false).stayed.size();
     });
@@ -314,6 +371,20 @@ void TFmain::showEvent(QShowEvent *event)
     guarded([this] { FormShow(); });
 }
 
+bool TFmain::eventFilter(QObject *watched, QEvent *event)
+{
+    // The filter is installed only while a run goes on: the user's input to this window, and its
+    // closing, wait until the run has ended.
+    if (m_busy && isUserInput(event->type()) && watched->isWidgetType()) {
+        const auto *widget = static_cast<QWidget *>(watched);
+        if (widget->window() == this) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void TFmain::FormShow()
 {
     m_loading = false;
@@ -322,7 +393,7 @@ void TFmain::FormShow()
 
 void TFmain::dirChange()
 {
-    WaitCursor wait;
+    Busy busy(*this);
     // While start-up fills the controls, the events they fire list nothing, and the counts it set
     // must stay as they are: the unattended run uses them unclamped, and the first refresh after
     // loading takes the controls anyway.
@@ -361,7 +432,7 @@ void TFmain::loeschenClick()
         return;
     std::size_t stayed = 0;
     {
-        WaitCursor wait;
+        Busy busy(*this);
         stayed = core::DeleteListed(m_state).stayed.size();
     }
     // Files that stayed are told before the listing shows them again.
@@ -418,6 +489,16 @@ void TFmain::showStartupState()
     Tage->setPosition(m_state.DayCount);
     Dateien->setPosition(m_state.KeepCount);
     subdir->setChecked(m_state.IncludeSubdirectories);
+}
+
+void TFmain::showProgress(std::size_t done, std::size_t total)
+{
+    const std::string &separator = m_state.Formats.thousandsSeparator;
+    const QString doneText = displayed(core::formatGrouped(done, separator));
+    m_panels[3]->setText(total == 0
+            ? texts::filesFound(doneText)
+            : texts::filesDeleted(doneText, displayed(core::formatGrouped(total, separator))));
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TFmain::addDirectoryEntry(const std::string &path)

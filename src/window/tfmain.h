@@ -85,13 +85,19 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    class Busy;
+
     void layOut();
     void connectEvents();
     void takeControls();
     void showResults();
     void showStartupState();
+    // Shows the progress of the listing or deletion run under way in the status bar and lets the
+    // window draw itself; the user's input waits until the run has ended.
+    void showProgress(std::size_t done, std::size_t total);
     void addDirectoryEntry(const std::string &path);
     // The error box: the message with its final stop, and beneath it the path the error concerns
     // and a note, each on a line of its own where there is one.
@@ -108,6 +114,9 @@ private:
     // From start-up to the first showing: the events that filling the controls fires only clear
     // the listing.
     bool m_loading = false;
+    // While a listing or a deletion run goes on: the window draws itself but takes no input, and
+    // no handler runs inside another.
+    bool m_busy = false;
 };
 
 } // namespace window

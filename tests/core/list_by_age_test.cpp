@@ -5,6 +5,7 @@
 #include "support/system_limits.h"
 #include "support/temp_tree.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <exception>
@@ -345,5 +346,46 @@ TEST(Refresh, RunningOutOfDescriptorsIsAnErrorNotAShorterListing)
         EXPECT_TRUE(state.Table.isEmptyListing());
         EXPECT_EQ(core::statusFiles(state), "0 Dateien");
         EXPECT_FALSE(state.DeleteEnabled);
+    }
+}
+
+// A long listing tells how many files it has found so far, counting up, with no total; being
+// told changes nothing in what is listed.
+TEST(Refresh, TellsTheFilesFoundSoFarInEitherMode)
+{
+    TempTree tree;
+    constexpr int kFiles = 1500;
+    for (int file = 0; file < kFiles; ++file) {
+        const std::string name = std::to_string(file) + ".log";
+        tree.writeFile(name);
+        tree.setModified(name, localEpochDaysFromToday(file % 2 == 0 ? -90 : -1));
+    }
+    for (const core::SelectionMode mode :
+        { core::SelectionMode::Age, core::SelectionMode::Count }) {
+        SCOPED_TRACE(mode == core::SelectionMode::Age ? "age" : "count");
+        core::JobState quiet(platform::germanFormats());
+        quiet.SelectedDirectory = tree.path();
+        quiet.Mode = mode;
+        quiet.DayCount = 30;
+        quiet.KeepCount = 100;
+        core::Refresh(quiet);
+
+        core::JobState told(platform::germanFormats());
+        static_cast<core::ListRequest &>(told) = quiet;
+        std::vector<std::size_t> found;
+        told.Progress = [&](std::size_t done, std::size_t total) {
+            EXPECT_EQ(total, 0U);
+            // Told while the listing goes on, never after it has ended.
+            EXPECT_FALSE(told.Status.has_value());
+            found.push_back(done);
+        };
+        core::Refresh(told);
+
+        ASSERT_FALSE(found.empty());
+        EXPECT_TRUE(std::is_sorted(found.begin(), found.end()));
+        EXPECT_GT(found.front(), 0U);
+        EXPECT_LE(found.back(), static_cast<std::size_t>(kFiles));
+        EXPECT_EQ(paths(told), paths(quiet));
+        EXPECT_EQ(told.TotalKB, quiet.TotalKB);
     }
 }

@@ -69,6 +69,27 @@ private slots:
             rowTexts(model, 0), QStringList({ "-- Keine Dateien gefunden --", "", "", "", "" }));
     }
 
+    // The grid is drawn while a listing rebuilds the table, and may still hold indexes of rows
+    // that are not there yet.
+    void anIndexFromBeforeARefreshReadsNothingPastTheTable()
+    {
+        core::ListingTable table(platform::germanFormats());
+        ListingModel model(table);
+        {
+            ListingModel::Change change(model);
+            const std::uint32_t dir = table.addDirectory(ListingTable::kNoParent, "/srv/a/", {});
+            for (const char *name : { "a.log", "b.log", "c.log" })
+                table.addFile(dir, file(name, 10));
+        }
+        const QModelIndex last = model.index(2, 4);
+        ListingModel::Change change(model);
+        table.reset();
+        const std::uint32_t dir = table.addDirectory(ListingTable::kNoParent, "/srv/b/", {});
+        table.addFile(dir, file("neu.log", 10));
+        QCOMPARE(model.data(model.index(0, 4), Qt::DisplayRole).toString(), "/srv/b/");
+        QCOMPARE(model.data(last, Qt::DisplayRole), QVariant());
+    }
+
     void aMillionRowsOpenAndScrollAtOnce()
     {
         core::ListingTable table(platform::germanFormats());

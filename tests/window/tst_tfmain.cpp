@@ -7,10 +7,12 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -440,6 +442,60 @@ private slots:
                      *m_tree / "ablagekehrer.ini", platform::germanFormats()),
             0);
         QVERIFY(!m_tree->exists("a/heute.log"));
+    }
+
+    // A long listing tells the files found so far in the status bar and lets the window draw
+    // itself, while the user's clicks and keys, closing the window, and any handler the drawing
+    // could start wait until it has ended.
+    void longListingShowsProgressAndTakesNoInput()
+    {
+        constexpr int kFiles = 3000;
+        for (int file = 0; file < kFiles; ++file) {
+            std::string path = "gross/";
+            path += std::to_string(file);
+            m_tree->writeFile(path);
+            m_tree->setModified(path, localEpochDaysFromToday(file % 3 == 0 ? -100 : -1));
+        }
+        start({ "/VERZEICHNIS:" + *m_tree / "gross" });
+
+        QStringList progress;
+        bool waitCursor = true;
+        // A timer is no user input: it fires whenever the listing lets the window draw.
+        QTimer probe;
+        probe.setInterval(0);
+        connect(&probe, &QTimer::timeout, this, [&] {
+            progress << m_window->statusText(3);
+            const QCursor *cursor = QGuiApplication::overrideCursor();
+            waitCursor = waitCursor && cursor && cursor->shape() == Qt::WaitCursor;
+            QTest::keyClick(m_window->Edit1, Qt::Key_Up);
+            QTest::mouseClick(m_window->delDateien, Qt::LeftButton);
+            m_window->SpeedButton2->click();
+            m_window->close();
+        });
+        probe.start();
+        m_window->show();
+        probe.stop();
+
+        QVERIFY(!progress.isEmpty());
+        const QRegularExpression found(QStringLiteral("^[0-9.]+ Dateien gefunden$"));
+        for (const QString &text : progress)
+            QVERIFY2(found.match(text).hasMatch(), qPrintable(text));
+        QVERIFY(waitCursor);
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+        QVERIFY(m_window->isVisible());
+        QCOMPARE(m_window->Edit1->text(), "30");
+        QVERIFY(m_window->deltage->isChecked());
+        QCOMPARE(listed().size(), kFiles / 3);
+        QCOMPARE(m_window->statusText(1), "1000 Dateien");
+        QCOMPARE(m_window->statusText(3), QString());
+        // A deletion run tells the files attempted of its total, grouped as the user reads them.
+        m_window->state().Progress(1234, 5000);
+        QCOMPARE(m_window->statusText(3), "1.234 von 5.000 Dateien gelöscht");
+
+        // Once the listing has ended, the window takes input again.
+        QTest::mouseClick(m_window->delDateien, Qt::LeftButton);
+        QVERIFY(m_window->delDateien->isChecked());
+        QCOMPARE(listed().size(), kFiles - 10);
     }
 
 private:
