@@ -47,7 +47,7 @@ platform::SearchOutcome ListByCount(JobState &state, const std::string &director
     SortBuffer buffer;
     ListingTable &table = state.Table;
     CountGathering gathering(buffer, state.Progress);
-    const platform::SearchOutcome outcome = platform::searchTree(directory, false, gathering);
+    platform::SearchOutcome outcome = platform::searchTree(directory, false, gathering);
     // A failed search has not seen every file: the newest of those it saw need not be the newest.
     const bool searched = outcome.error == 0;
 
