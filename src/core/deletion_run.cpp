@@ -6,6 +6,14 @@
 #include "platform/date_time_format.h"
 #include "platform/tree_walk.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace core {
@@ -39,9 +47,9 @@ public:
     }
 
     // The moment of writing, a blank and the full path of row `row`, and for a file that stayed
-    // why; a name cannot forge lines, since bytes below 32 are written as "?". When the line
-    // cannot be written after its file was deleted, the error names that file.
-    void fileLine(const ListingTable &table, std::size_t row, const StayedFile *stayed)
+    // why; a name cannot forge lines, since bytes below 32 are written as "?". Returns the
+    // system's error number when the line could not be written, 0 when it was.
+    int fileLine(const ListingTable &table, std::size_t row, const StayedFile *stayed)
     {
         m_line.assign(stamp());
         const std::size_t pathStart = m_line.size();
@@ -50,19 +58,33 @@ public:
             if (static_cast<unsigned char>(m_line[i]) < 32)
                 m_line[i] = '?';
         }
-        const std::size_t pathEnd = m_line.size();
         if (stayed) {
             m_line += messages::kNotDeletedOpening;
             m_line += messages::notDeletedReason(stayed->outcome, stayed->error);
             m_line += messages::kNotDeletedClosing;
         }
         m_line += "\r\n";
-        const int error = m_file.append(m_line);
-        if (error != 0 && !stayed) {
-            const std::string_view path(m_line.data() + pathStart, pathEnd - pathStart);
-            check(error, messages::deletedNotLogged(path));
+        return m_file.append(m_line);
+    }
+
+    // Ends the run after a file line could not be written. `firstDeleted`: the first row from
+    // the failing one on whose file was deleted nevertheless, `more` the files of later rows
+    // deleted too; the error names them, since the log lacks them.
+    [[noreturn]] void fileLineFailed(int error, const ListingTable &table,
+        std::optional<std::size_t> firstDeleted, std::size_t more)
+    {
+        std::string note;
+        if (firstDeleted) {
+            std::string path;
+            table.appendPath(path, *firstDeleted);
+            for (char &byte : path) {
+                if (static_cast<unsigned char>(byte) < 32)
+                    byte = '?';
+            }
+            note = messages::deletedNotLogged(path, more);
         }
-        check(error);
+        check(error, std::move(note));
+        throw AppError(messages::fileError(error), m_path); // not reached: error is not 0
     }
 
     void close() { check(m_file.close()); }
@@ -104,8 +126,10 @@ private:
 class DirectoryCursor
 {
 public:
-    explicit DirectoryCursor(const ListingTable &table)
+    // `walks`: how many cursors move through the tree at once.
+    DirectoryCursor(const ListingTable &table, std::size_t walks)
         : m_table(table)
+        , m_walk(walks)
         , m_unreachable(table.directoryCount(), false)
     {
         // A directory is added after its parent, so each depth is known when it is needed.
@@ -249,7 +273,214 @@ Outcome outcomeOf(platform::Removal removal)
     return Outcome::DirectoryChanged;
 }
 
+// Deletes row `row` of the table from the directory the cursor holds, moving it there first.
+platform::RemoveResult attemptRow(
+    DirectoryCursor &cursor, const ListingTable &table, std::size_t row)
+{
+    if (!cursor.moveTo(table.fileDirectory(row)))
+        return { platform::Removal::DirectoryChanged, 0 };
+    const platform::RemoveResult result
+        = cursor.walk().removeFile(table.fileName(row), table.fileIdentity(row));
+    if (result.removal == platform::Removal::DirectoryChanged)
+        cursor.lostCurrent();
+    return result;
+}
+
+// The attempts of a run, handed to the caller in table order. With one worker the caller makes
+// each attempt itself when it asks for it. With more, a pool of threads deletes ahead of the
+// caller, each with a walk of its own, taking units of consecutive rows of one directory in table
+// order; the caller takes the results row by row as they finish. Workers never run more than
+// kRowsAhead rows ahead of the rows the caller has taken, so that a run stopped by the caller
+// (its log failed) leaves few files deleted whose lines were never written, and none of the rows
+// beyond that window is attempted.
+class Attempts
+{
+public:
+    Attempts(const ListingTable &table, std::size_t workers)
+        : m_table(table)
+        , m_cursor(table, 1)
+    {
+        if (workers <= 1 || table.fileCount() < 2)
+            return;
+        splitIntoUnits();
+        workers = std::min(workers, m_unitStarts.size() - 1);
+        if (workers <= 1)
+            return;
+        m_results = std::vector<std::atomic<unsigned char>>(table.fileCount());
+        m_errors.assign(table.fileCount(), 0);
+        for (std::size_t i = 0; i < workers; ++i) {
+            try {
+                m_threads.emplace_back([this, workers] { work(workers); });
+            } catch (const std::system_error &) {
+                break; // fewer workers, or none: the caller then deletes itself
+            }
+        }
+    }
+
+    ~Attempts() { finish(); }
+    Attempts(const Attempts &) = delete;
+    Attempts &operator=(const Attempts &) = delete;
+
+    // The attempt of `row`, the row after the one taken last: made now, or waited for.
+    platform::RemoveResult take(std::size_t row)
+    {
+        if (m_threads.empty())
+            return attemptRow(m_cursor, m_table, row);
+        for (;;) {
+            const std::uint32_t finished = m_finished.load(std::memory_order_acquire);
+            const unsigned char result = m_results[row].load(std::memory_order_acquire);
+            if (result != kPending) {
+                m_taken.store(row + 1, std::memory_order_release);
+                m_taken.notify_all();
+                return { static_cast<platform::Removal>(result - 1), m_errors[row] };
+            }
+            if (m_failed.load(std::memory_order_acquire)) {
+                finish();
+                std::rethrow_exception(m_failure);
+            }
+            m_finished.wait(finished, std::memory_order_acquire);
+        }
+    }
+
+    // Stops the workers after the rows they are attempting and waits for them.
+    void finish()
+    {
+        m_stop.store(true, std::memory_order_release);
+        m_taken.notify_all();
+        for (std::thread &thread : m_threads)
+            thread.join();
+        m_threads.clear();
+    }
+
+    // After finish(): whether the file of `row`, a row not yet taken, was deleted, and so how
+    // many rows after it were; rows never attempted count as staying.
+    bool deletedAhead(std::size_t row) const
+    {
+        if (m_results.empty())
+            return false;
+        const unsigned char result = m_results[row].load(std::memory_order_relaxed);
+        return result != kPending
+            && outcomeOf(static_cast<platform::Removal>(result - 1)) == Outcome::Deleted;
+    }
+
+private:
+    static constexpr unsigned char kPending = 0;
+    // A directory's rows are handed out in pieces of at most this many, so that the workers can
+    // share a single huge directory too.
+    static constexpr std::size_t kRowsPerUnit = 256;
+    static constexpr std::size_t kRowsAhead = 1024;
+
+    void splitIntoUnits()
+    {
+        for (std::size_t row = 0; row < m_table.fileCount(); ++row) {
+            if (row == 0 || row - m_unitStarts.back() >= kRowsPerUnit
+                || m_table.fileDirectory(row) != m_table.fileDirectory(row - 1))
+                m_unitStarts.push_back(row);
+        }
+        m_unitStarts.push_back(m_table.fileCount());
+    }
+
+    void work(std::size_t workers)
+    {
+        try {
+            DirectoryCursor cursor(m_table, workers);
+            for (;;) {
+                const std::size_t unit = m_nextUnit.fetch_add(1, std::memory_order_relaxed);
+                if (unit + 1 >= m_unitStarts.size())
+                    return;
+                for (std::size_t row = m_unitStarts[unit]; row < m_unitStarts[unit + 1]; ++row) {
+                    if (!mayAttempt(row))
+                        return;
+                    const platform::RemoveResult result = attemptRow(cursor, m_table, row);
+                    m_errors[row] = result.error;
+                    m_results[row].store(
+                        static_cast<unsigned char>(static_cast<unsigned char>(result.removal) + 1),
+                        std::memory_order_release);
+                    m_finished.fetch_add(1, std::memory_order_release);
+                    m_finished.notify_one();
+                }
+            }
+        } catch (...) {
+            {
+                const std::lock_guard lock(m_failureMutex);
+                if (!m_failure)
+                    m_failure = std::current_exception();
+            }
+            m_stop.store(true, std::memory_order_release);
+            m_failed.store(true, std::memory_order_release);
+            m_finished.fetch_add(1, std::memory_order_release);
+            m_finished.notify_one();
+        }
+    }
+
+    // Waits while `row` lies too far ahead of the caller; false once the run is stopped.
+    bool mayAttempt(std::size_t row)
+    {
+        for (;;) {
+            if (m_stop.load(std::memory_order_acquire))
+                return false;
+            const std::size_t taken = m_taken.load(std::memory_order_acquire);
+            if (row < taken + kRowsAhead)
+                return true;
+            m_taken.wait(taken, std::memory_order_acquire);
+        }
+    }
+
+    const ListingTable &m_table;
+    // The caller's own walk, when it deletes itself.
+    DirectoryCursor m_cursor;
+    std::vector<std::size_t> m_unitStarts; // the first row of each unit, and the row count
+    // Each row's Removal plus one once its attempt is done, with the system's error number.
+    std::vector<std::atomic<unsigned char>> m_results;
+    std::vector<int> m_errors;
+    std::atomic<std::size_t> m_nextUnit { 0 };
+    std::atomic<std::size_t> m_taken { 0 }; // rows the caller has taken
+    std::atomic<std::uint32_t> m_finished { 0 }; // changes whenever a worker finishes a row
+    std::atomic<bool> m_stop { false };
+    std::atomic<bool> m_failed { false };
+    std::mutex m_failureMutex;
+    std::exception_ptr m_failure;
+    std::vector<std::thread> m_threads;
+};
+
+// Tells the run's progress a few times a second at most.
+class ProgressTicker
+{
+public:
+    ProgressTicker(const std::function<void(std::size_t, std::size_t)> &progress, std::size_t total)
+        : m_progress(progress)
+        , m_total(total)
+        , m_last(std::chrono::steady_clock::now())
+    {
+    }
+
+    void done(std::size_t count)
+    {
+        if (!m_progress || count % 64 != 0)
+            return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - m_last < kInterval)
+            return;
+        m_last = now;
+        m_progress(count, m_total);
+    }
+
+private:
+    static constexpr std::chrono::milliseconds kInterval { 250 };
+
+    const std::function<void(std::size_t, std::size_t)> &m_progress;
+    std::size_t m_total;
+    std::chrono::steady_clock::time_point m_last;
+};
+
 } // namespace
+
+std::size_t defaultDeletionWorkers()
+{
+    // Deletions in different directories do not wait for each other in the kernel; more workers
+    // than cores only take turns, and a few are enough to keep a small machine's cores busy.
+    return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 2, 4);
+}
 
 std::string logTimestamp(const platform::LocalTime &moment, const platform::LocaleFormats &formats)
 {
@@ -261,7 +492,7 @@ std::string logTimestamp(const platform::LocalTime &moment, const platform::Loca
     return text;
 }
 
-DeletionReport DeleteListed(const JobState &state)
+DeletionReport DeleteListed(const JobState &state, std::size_t workers)
 {
     DeletionReport report;
     const ListingTable &table = state.Table;
@@ -277,25 +508,46 @@ DeletionReport DeleteListed(const JobState &state)
         log.line("");
         log.line(messages::deletionStart(table.fileCount()));
     }
-    DirectoryCursor cursor(table);
+    ProgressTicker progress(state.Progress, table.fileCount());
+    // Declared after the log, so that a failing log line stops the workers before it is closed
+    // for good.
+    Attempts attempts(table, workers);
     for (std::size_t row = 0; row < table.fileCount(); ++row) {
         // A file that cannot be deleted stays; the run goes on, and the log keeps every attempt
         // with the reason of each that stayed. A file gone before its attempt counts as
-        // deleted: it is not there any more, as the user asked.
-        platform::RemoveResult result { platform::Removal::DirectoryChanged, 0 };
-        if (cursor.moveTo(table.fileDirectory(row))) {
-            result = cursor.walk().removeFile(table.fileName(row), table.fileIdentity(row));
-            if (result.removal == platform::Removal::DirectoryChanged)
-                cursor.lostCurrent();
-        }
+        // deleted: it is not there any more, as the user asked. Each line is written once its
+        // file's attempt is done, in table order.
+        const platform::RemoveResult result = attempts.take(row);
         const Outcome outcome = outcomeOf(result.removal);
         if (outcome == Outcome::Deleted)
             ++report.deleted;
         else
             report.stayed.push_back({ row, outcome, result.error });
-        if (logging)
-            log.fileLine(table, row, outcome == Outcome::Deleted ? nullptr : &report.stayed.back());
+        if (logging) {
+            const int error = log.fileLine(
+                table, row, outcome == Outcome::Deleted ? nullptr : &report.stayed.back());
+            if (error != 0) {
+                // The workers stop after the rows they are attempting; the files of rows
+                // attempted ahead of the log went without their lines too.
+                attempts.finish();
+                std::optional<std::size_t> firstDeleted;
+                if (outcome == Outcome::Deleted)
+                    firstDeleted = row;
+                std::size_t more = 0;
+                for (std::size_t ahead = row + 1; ahead < table.fileCount(); ++ahead) {
+                    if (!attempts.deletedAhead(ahead))
+                        continue;
+                    if (firstDeleted)
+                        ++more;
+                    else
+                        firstDeleted = ahead;
+                }
+                log.fileLineFailed(error, table, firstDeleted, more);
+            }
+        }
+        progress.done(row + 1);
     }
+    attempts.finish();
     if (logging)
         log.close();
     return report;
