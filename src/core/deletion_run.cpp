@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cstdint>
 #include <exception>
 #include <mutex>
 #include <optional>
@@ -46,25 +48,41 @@ public:
         check(m_file.append(m_line));
     }
 
-    // The moment of writing, a blank and the full path of row `row`, and for a file that stayed
-    // why; a name cannot forge lines, since bytes below 32 are written as "?". Returns the
-    // system's error number when the line could not be written, 0 when it was.
-    int fileLine(const ListingTable &table, std::size_t row, const StayedFile *stayed)
+    // Adds the line of row `row` to the lines waiting to be written: the moment, a blank and the
+    // full path, and for a file that stayed why; a name cannot forge lines, since bytes below 32
+    // are written as "?".
+    void addFileLine(const ListingTable &table, std::size_t row, const StayedFile *stayed)
     {
-        m_line.assign(stamp());
-        const std::size_t pathStart = m_line.size();
-        table.appendPath(m_line, row);
-        for (std::size_t i = pathStart; i < m_line.size(); ++i) {
-            if (static_cast<unsigned char>(m_line[i]) < 32)
-                m_line[i] = '?';
-        }
+        if (m_pending.empty())
+            m_pendingFirstRow = row;
+        m_pending += stamp();
+        appendMaskedPath(m_pending, table, row);
         if (stayed) {
-            m_line += messages::kNotDeletedOpening;
-            m_line += messages::notDeletedReason(stayed->outcome, stayed->error);
-            m_line += messages::kNotDeletedClosing;
+            m_pending += messages::kNotDeletedOpening;
+            m_pending += messages::notDeletedReason(stayed->outcome, stayed->error);
+            m_pending += messages::kNotDeletedClosing;
         }
-        m_line += "\r\n";
-        return m_file.append(m_line);
+        m_pending += "\r\n";
+    }
+
+    std::size_t pendingBytes() const { return m_pending.size(); }
+
+    // Writes the lines added since the last write in one go, so that lines whose files are
+    // done together cost one call. When that fails, returns the system's error number and sets
+    // `failedRow` to the row of the first line not written; the lines before it stay whole.
+    int writePending(std::size_t &failedRow)
+    {
+        if (m_pending.empty())
+            return 0;
+        std::size_t whole = 0;
+        const int error = m_file.appendLines(m_pending, whole);
+        if (error != 0) {
+            failedRow = m_pendingFirstRow
+                + static_cast<std::size_t>(std::count(
+                    m_pending.begin(), m_pending.begin() + static_cast<long>(whole), '\n'));
+        }
+        m_pending.clear();
+        return error;
     }
 
     // Ends the run after a file line could not be written. `firstDeleted`: the first row from
@@ -76,11 +94,7 @@ public:
         std::string note;
         if (firstDeleted) {
             std::string path;
-            table.appendPath(path, *firstDeleted);
-            for (char &byte : path) {
-                if (static_cast<unsigned char>(byte) < 32)
-                    byte = '?';
-            }
+            appendMaskedPath(path, table, *firstDeleted);
             note = messages::deletedNotLogged(path, more);
         }
         check(error, std::move(note));
@@ -90,6 +104,16 @@ public:
     void close() { check(m_file.close()); }
 
 private:
+    static void appendMaskedPath(std::string &out, const ListingTable &table, std::size_t row)
+    {
+        const std::size_t start = out.size();
+        table.appendPath(out, row);
+        for (std::size_t i = start; i < out.size(); ++i) {
+            if (static_cast<unsigned char>(out[i]) < 32)
+                out[i] = '?';
+        }
+    }
+
     void check(int error, std::string note = {})
     {
         if (error == 0)
@@ -116,6 +140,9 @@ private:
     std::int64_t m_stampSecond = -1;
     std::string m_stamp;
     std::string m_line;
+    // Lines added but not yet written, the first of them for row m_pendingFirstRow.
+    std::string m_pending;
+    std::size_t m_pendingFirstRow = 0;
 };
 
 // Keeps the walk's current directory on the directory of the row being deleted, moving along the
@@ -326,26 +353,41 @@ public:
     {
         if (m_threads.empty())
             return attemptRow(m_cursor, m_table, row);
-        for (;;) {
-            const std::uint32_t finished = m_finished.load(std::memory_order_acquire);
-            const unsigned char result = m_results[row].load(std::memory_order_acquire);
-            if (result != kPending) {
-                m_taken.store(row + 1, std::memory_order_release);
-                m_taken.notify_all();
-                return { static_cast<platform::Removal>(result - 1), m_errors[row] };
-            }
-            if (m_failed.load(std::memory_order_acquire)) {
+        unsigned char result = m_results[row].load(std::memory_order_acquire);
+        if (result == kPending) {
+            std::unique_lock lock(m_mutex);
+            m_wanted.store(row, std::memory_order_seq_cst);
+            m_done.wait(lock, [&] {
+                result = m_results[row].load(std::memory_order_seq_cst);
+                return result != kPending || m_failed;
+            });
+            m_wanted.store(kNoRow, std::memory_order_relaxed);
+            if (result == kPending) {
+                lock.unlock();
                 finish();
                 std::rethrow_exception(m_failure);
             }
-            m_finished.wait(finished, std::memory_order_acquire);
         }
+        m_taken.store(row + 1, std::memory_order_release);
+        if (row + 1 >= m_wakeWorkersAt) {
+            m_wakeWorkersAt = row + 1 + kRowsAhead / 4;
+            m_taken.notify_all();
+        }
+        return { static_cast<platform::Removal>(result - 1), m_errors[row] };
+    }
+
+    // Whether the attempt of `row` is done; false when the caller deletes itself.
+    bool ready(std::size_t row) const
+    {
+        return !m_threads.empty() && row < m_results.size()
+            && m_results[row].load(std::memory_order_acquire) != kPending;
     }
 
     // Stops the workers after the rows they are attempting and waits for them.
     void finish()
     {
         m_stop.store(true, std::memory_order_release);
+        m_taken.store(m_table.fileCount(), std::memory_order_release);
         m_taken.notify_all();
         for (std::thread &thread : m_threads)
             thread.join();
@@ -365,6 +407,7 @@ public:
 
 private:
     static constexpr unsigned char kPending = 0;
+    static constexpr std::size_t kNoRow = SIZE_MAX;
     // A directory's rows are handed out in pieces of at most this many, so that the workers can
     // share a single huge directory too.
     static constexpr std::size_t kRowsPerUnit = 256;
@@ -395,9 +438,16 @@ private:
                     m_errors[row] = result.error;
                     m_results[row].store(
                         static_cast<unsigned char>(static_cast<unsigned char>(result.removal) + 1),
-                        std::memory_order_release);
-                    m_finished.fetch_add(1, std::memory_order_release);
-                    m_finished.notify_one();
+                        std::memory_order_seq_cst);
+                    // The caller is woken only when it waits for this very row: it takes the
+                    // rows done meanwhile without waiting.
+                    if (m_wanted.load(std::memory_order_seq_cst) == row) {
+                        // Taking the lock orders the wake after the caller's wait has begun.
+                        {
+                            const std::lock_guard lock(m_mutex);
+                        }
+                        m_done.notify_one();
+                    }
                 }
             }
         } catch (...) {
@@ -407,9 +457,9 @@ private:
                     m_failure = std::current_exception();
             }
             m_stop.store(true, std::memory_order_release);
-            m_failed.store(true, std::memory_order_release);
-            m_finished.fetch_add(1, std::memory_order_release);
-            m_finished.notify_one();
+            const std::lock_guard lock(m_mutex);
+            m_failed = true;
+            m_done.notify_one();
         }
     }
 
@@ -435,9 +485,13 @@ private:
     std::vector<int> m_errors;
     std::atomic<std::size_t> m_nextUnit { 0 };
     std::atomic<std::size_t> m_taken { 0 }; // rows the caller has taken
-    std::atomic<std::uint32_t> m_finished { 0 }; // changes whenever a worker finishes a row
+    std::size_t m_wakeWorkersAt = 0; // the caller's: when to tell waiting workers it moved on
     std::atomic<bool> m_stop { false };
-    std::atomic<bool> m_failed { false };
+    // The caller waits under m_mutex for row m_wanted; a worker that fails says so there too.
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    std::atomic<std::size_t> m_wanted { kNoRow };
+    bool m_failed = false;
     std::mutex m_failureMutex;
     std::exception_ptr m_failure;
     std::vector<std::thread> m_threads;
@@ -472,6 +526,17 @@ private:
     std::size_t m_total;
     std::chrono::steady_clock::time_point m_last;
 };
+
+// Whether the file of `row`, a row already taken, went: it is not among those that stayed.
+bool deletedTaken(const DeletionReport &report, std::size_t row)
+{
+    const auto stayed = std::lower_bound(report.stayed.begin(), report.stayed.end(), row,
+        [](const StayedFile &file, std::size_t wanted) { return file.row < wanted; });
+    return stayed == report.stayed.end() || stayed->row != row;
+}
+
+// The most bytes of log lines written in one go.
+constexpr std::size_t kLogBatchBytes = 64 * 1024;
 
 } // namespace
 
@@ -524,25 +589,31 @@ DeletionReport DeleteListed(const JobState &state, std::size_t workers)
         else
             report.stayed.push_back({ row, outcome, result.error });
         if (logging) {
-            const int error = log.fileLine(
+            log.addFileLine(
                 table, row, outcome == Outcome::Deleted ? nullptr : &report.stayed.back());
+            // Lines wait only while the next row's attempt is already done: each is written
+            // as soon as no attempt is left to wait for.
+            const bool more = row + 1 < table.fileCount() && attempts.ready(row + 1);
+            std::size_t failedRow = 0;
+            const int error
+                = more && log.pendingBytes() < kLogBatchBytes ? 0 : log.writePending(failedRow);
             if (error != 0) {
                 // The workers stop after the rows they are attempting; the files of rows
                 // attempted ahead of the log went without their lines too.
                 attempts.finish();
                 std::optional<std::size_t> firstDeleted;
-                if (outcome == Outcome::Deleted)
-                    firstDeleted = row;
-                std::size_t more = 0;
-                for (std::size_t ahead = row + 1; ahead < table.fileCount(); ++ahead) {
-                    if (!attempts.deletedAhead(ahead))
+                std::size_t deletedAfter = 0;
+                for (std::size_t later = failedRow; later < table.fileCount(); ++later) {
+                    const bool deleted
+                        = later <= row ? deletedTaken(report, later) : attempts.deletedAhead(later);
+                    if (!deleted)
                         continue;
                     if (firstDeleted)
-                        ++more;
+                        ++deletedAfter;
                     else
-                        firstDeleted = ahead;
+                        firstDeleted = later;
                 }
-                log.fileLineFailed(error, table, firstDeleted, more);
+                log.fileLineFailed(error, table, firstDeleted, deletedAfter);
             }
         }
         progress.done(row + 1);
