@@ -467,9 +467,11 @@ private:
     bool mayAttempt(std::size_t row)
     {
         for (;;) {
+            // Stopping moves m_taken to the end after setting m_stop: read in this order, the
+            // end is never taken for leave to go on.
+            const std::size_t taken = m_taken.load(std::memory_order_acquire);
             if (m_stop.load(std::memory_order_acquire))
                 return false;
-            const std::size_t taken = m_taken.load(std::memory_order_acquire);
             if (row < taken + kRowsAhead)
                 return true;
             m_taken.wait(taken, std::memory_order_acquire);
