@@ -6,6 +6,16 @@
 #include "platform/date_time_format.h"
 #include "platform/tree_walk.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace core {
@@ -38,36 +48,72 @@ public:
         check(m_file.append(m_line));
     }
 
-    // The moment of writing, a blank and the full path of row `row`, and for a file that stayed
-    // why; a name cannot forge lines, since bytes below 32 are written as "?". When the line
-    // cannot be written after its file was deleted, the error names that file.
-    void fileLine(const ListingTable &table, std::size_t row, const StayedFile *stayed)
+    // Adds the line of row `row` to the lines waiting to be written: the moment, a blank and the
+    // full path, and for a file that stayed why; a name cannot forge lines, since bytes below 32
+    // are written as "?".
+    void addFileLine(const ListingTable &table, std::size_t row, const StayedFile *stayed)
     {
-        m_line.assign(stamp());
-        const std::size_t pathStart = m_line.size();
-        table.appendPath(m_line, row);
-        for (std::size_t i = pathStart; i < m_line.size(); ++i) {
-            if (static_cast<unsigned char>(m_line[i]) < 32)
-                m_line[i] = '?';
-        }
-        const std::size_t pathEnd = m_line.size();
+        if (m_pending.empty())
+            m_pendingFirstRow = row;
+        m_pending += stamp();
+        appendMaskedPath(m_pending, table, row);
         if (stayed) {
-            m_line += messages::kNotDeletedOpening;
-            m_line += messages::notDeletedReason(stayed->outcome, stayed->error);
-            m_line += messages::kNotDeletedClosing;
+            m_pending += messages::kNotDeletedOpening;
+            m_pending += messages::notDeletedReason(stayed->outcome, stayed->error);
+            m_pending += messages::kNotDeletedClosing;
         }
-        m_line += "\r\n";
-        const int error = m_file.append(m_line);
-        if (error != 0 && !stayed) {
-            const std::string_view path(m_line.data() + pathStart, pathEnd - pathStart);
-            check(error, messages::deletedNotLogged(path));
+        m_pending += "\r\n";
+    }
+
+    std::size_t pendingBytes() const { return m_pending.size(); }
+
+    // Writes the lines added since the last write in one go, so that lines whose files are
+    // done together cost one call. When that fails, returns the system's error number and sets
+    // `failedRow` to the row of the first line not written; the lines before it stay whole.
+    int writePending(std::size_t &failedRow)
+    {
+        if (m_pending.empty())
+            return 0;
+        std::size_t whole = 0;
+        const int error = m_file.appendLines(m_pending, whole);
+        if (error != 0) {
+            failedRow = m_pendingFirstRow
+                + static_cast<std::size_t>(std::count(
+                    m_pending.begin(), m_pending.begin() + static_cast<long>(whole), '\n'));
         }
-        check(error);
+        m_pending.clear();
+        return error;
+    }
+
+    // Ends the run after a file line could not be written. `firstDeleted`: the first row from
+    // the failing one on whose file was deleted nevertheless, `more` the files of later rows
+    // deleted too; the error names them, since the log lacks them.
+    [[noreturn]] void fileLineFailed(int error, const ListingTable &table,
+        std::optional<std::size_t> firstDeleted, std::size_t more)
+    {
+        std::string note;
+        if (firstDeleted) {
+            std::string path;
+            appendMaskedPath(path, table, *firstDeleted);
+            note = messages::deletedNotLogged(path, more);
+        }
+        check(error, std::move(note));
+        throw AppError(messages::fileError(error), m_path); // not reached: error is not 0
     }
 
     void close() { check(m_file.close()); }
 
 private:
+    static void appendMaskedPath(std::string &out, const ListingTable &table, std::size_t row)
+    {
+        const std::size_t start = out.size();
+        table.appendPath(out, row);
+        for (std::size_t i = start; i < out.size(); ++i) {
+            if (static_cast<unsigned char>(out[i]) < 32)
+                out[i] = '?';
+        }
+    }
+
     void check(int error, std::string note = {})
     {
         if (error == 0)
@@ -94,6 +140,9 @@ private:
     std::int64_t m_stampSecond = -1;
     std::string m_stamp;
     std::string m_line;
+    // Lines added but not yet written, the first of them for row m_pendingFirstRow.
+    std::string m_pending;
+    std::size_t m_pendingFirstRow = 0;
 };
 
 // Keeps the walk's current directory on the directory of the row being deleted, moving along the
@@ -104,8 +153,10 @@ private:
 class DirectoryCursor
 {
 public:
-    explicit DirectoryCursor(const ListingTable &table)
+    // `walks`: how many cursors move through the tree at once.
+    DirectoryCursor(const ListingTable &table, std::size_t walks)
         : m_table(table)
+        , m_walk(walks)
         , m_unreachable(table.directoryCount(), false)
     {
         // A directory is added after its parent, so each depth is known when it is needed.
@@ -249,7 +300,254 @@ Outcome outcomeOf(platform::Removal removal)
     return Outcome::DirectoryChanged;
 }
 
+// Deletes row `row` of the table from the directory the cursor holds, moving it there first.
+platform::RemoveResult attemptRow(
+    DirectoryCursor &cursor, const ListingTable &table, std::size_t row)
+{
+    if (!cursor.moveTo(table.fileDirectory(row)))
+        return { platform::Removal::DirectoryChanged, 0 };
+    const platform::RemoveResult result
+        = cursor.walk().removeFile(table.fileName(row), table.fileIdentity(row));
+    if (result.removal == platform::Removal::DirectoryChanged)
+        cursor.lostCurrent();
+    return result;
+}
+
+// The attempts of a run, handed to the caller in table order. With one worker the caller makes
+// each attempt itself when it asks for it. With more, a pool of threads deletes ahead of the
+// caller, each with a walk of its own, taking units of consecutive rows of one directory in table
+// order; the caller takes the results row by row as they finish. Workers never run more than
+// kRowsAhead rows ahead of the rows the caller has taken, so that a run stopped by the caller
+// (its log failed) leaves few files deleted whose lines were never written, and none of the rows
+// beyond that window is attempted.
+class Attempts
+{
+public:
+    Attempts(const ListingTable &table, std::size_t workers)
+        : m_table(table)
+        , m_cursor(table, 1)
+    {
+        if (workers <= 1 || table.fileCount() < 2)
+            return;
+        splitIntoUnits();
+        workers = std::min(workers, m_unitStarts.size() - 1);
+        if (workers <= 1)
+            return;
+        m_results = std::vector<std::atomic<unsigned char>>(table.fileCount());
+        m_errors.assign(table.fileCount(), 0);
+        for (std::size_t i = 0; i < workers; ++i) {
+            try {
+                m_threads.emplace_back([this, workers] { work(workers); });
+            } catch (const std::system_error &) {
+                break; // fewer workers, or none: the caller then deletes itself
+            }
+        }
+    }
+
+    ~Attempts() { finish(); }
+    Attempts(const Attempts &) = delete;
+    Attempts &operator=(const Attempts &) = delete;
+
+    // The attempt of `row`, the row after the one taken last: made now, or waited for.
+    platform::RemoveResult take(std::size_t row)
+    {
+        if (m_threads.empty())
+            return attemptRow(m_cursor, m_table, row);
+        unsigned char result = m_results[row].load(std::memory_order_acquire);
+        if (result == kPending) {
+            std::unique_lock lock(m_mutex);
+            m_wanted.store(row, std::memory_order_seq_cst);
+            m_done.wait(lock, [&] {
+                result = m_results[row].load(std::memory_order_seq_cst);
+                return result != kPending || m_failed;
+            });
+            m_wanted.store(kNoRow, std::memory_order_relaxed);
+            if (result == kPending) {
+                lock.unlock();
+                finish();
+                std::rethrow_exception(m_failure);
+            }
+        }
+        m_taken.store(row + 1, std::memory_order_release);
+        if (row + 1 >= m_wakeWorkersAt) {
+            m_wakeWorkersAt = row + 1 + kRowsAhead / 4;
+            m_taken.notify_all();
+        }
+        return { static_cast<platform::Removal>(result - 1), m_errors[row] };
+    }
+
+    // Whether the attempt of `row` is done; false when the caller deletes itself.
+    bool ready(std::size_t row) const
+    {
+        return !m_threads.empty() && row < m_results.size()
+            && m_results[row].load(std::memory_order_acquire) != kPending;
+    }
+
+    // Stops the workers after the rows they are attempting and waits for them.
+    void finish()
+    {
+        m_stop.store(true, std::memory_order_release);
+        m_taken.store(m_table.fileCount(), std::memory_order_release);
+        m_taken.notify_all();
+        for (std::thread &thread : m_threads)
+            thread.join();
+        m_threads.clear();
+    }
+
+    // After finish(): whether the file of `row`, a row not yet taken, was deleted, and so how
+    // many rows after it were; rows never attempted count as staying.
+    bool deletedAhead(std::size_t row) const
+    {
+        if (m_results.empty())
+            return false;
+        const unsigned char result = m_results[row].load(std::memory_order_relaxed);
+        return result != kPending
+            && outcomeOf(static_cast<platform::Removal>(result - 1)) == Outcome::Deleted;
+    }
+
+private:
+    static constexpr unsigned char kPending = 0;
+    static constexpr std::size_t kNoRow = SIZE_MAX;
+    // A directory's rows are handed out in pieces of at most this many, so that the workers can
+    // share a single huge directory too.
+    static constexpr std::size_t kRowsPerUnit = 256;
+    static constexpr std::size_t kRowsAhead = 1024;
+
+    void splitIntoUnits()
+    {
+        for (std::size_t row = 0; row < m_table.fileCount(); ++row) {
+            if (row == 0 || row - m_unitStarts.back() >= kRowsPerUnit
+                || m_table.fileDirectory(row) != m_table.fileDirectory(row - 1))
+                m_unitStarts.push_back(row);
+        }
+        m_unitStarts.push_back(m_table.fileCount());
+    }
+
+    void work(std::size_t workers)
+    {
+        try {
+            DirectoryCursor cursor(m_table, workers);
+            for (;;) {
+                const std::size_t unit = m_nextUnit.fetch_add(1, std::memory_order_relaxed);
+                if (unit + 1 >= m_unitStarts.size())
+                    return;
+                for (std::size_t row = m_unitStarts[unit]; row < m_unitStarts[unit + 1]; ++row) {
+                    if (!mayAttempt(row))
+                        return;
+                    const platform::RemoveResult result = attemptRow(cursor, m_table, row);
+                    m_errors[row] = result.error;
+                    m_results[row].store(
+                        static_cast<unsigned char>(static_cast<unsigned char>(result.removal) + 1),
+                        std::memory_order_seq_cst);
+                    // The caller is woken only when it waits for this very row: it takes the
+                    // rows done meanwhile without waiting.
+                    if (m_wanted.load(std::memory_order_seq_cst) == row) {
+                        // Taking the lock orders the wake after the caller's wait has begun.
+                        {
+                            const std::lock_guard lock(m_mutex);
+                        }
+                        m_done.notify_one();
+                    }
+                }
+            }
+        } catch (...) {
+            {
+                const std::lock_guard lock(m_failureMutex);
+                if (!m_failure)
+                    m_failure = std::current_exception();
+            }
+            m_stop.store(true, std::memory_order_release);
+            const std::lock_guard lock(m_mutex);
+            m_failed = true;
+            m_done.notify_one();
+        }
+    }
+
+    // Waits while `row` lies too far ahead of the caller; false once the run is stopped.
+    bool mayAttempt(std::size_t row)
+    {
+        for (;;) {
+            // Stopping moves m_taken to the end after setting m_stop: read in this order, the
+            // end is never taken for leave to go on.
+            const std::size_t taken = m_taken.load(std::memory_order_acquire);
+            if (m_stop.load(std::memory_order_acquire))
+                return false;
+            if (row < taken + kRowsAhead)
+                return true;
+            m_taken.wait(taken, std::memory_order_acquire);
+        }
+    }
+
+    const ListingTable &m_table;
+    // The caller's own walk, when it deletes itself.
+    DirectoryCursor m_cursor;
+    std::vector<std::size_t> m_unitStarts; // the first row of each unit, and the row count
+    // Each row's Removal plus one once its attempt is done, with the system's error number.
+    std::vector<std::atomic<unsigned char>> m_results;
+    std::vector<int> m_errors;
+    std::atomic<std::size_t> m_nextUnit { 0 };
+    std::atomic<std::size_t> m_taken { 0 }; // rows the caller has taken
+    std::size_t m_wakeWorkersAt = 0; // the caller's: when to tell waiting workers it moved on
+    std::atomic<bool> m_stop { false };
+    // The caller waits under m_mutex for row m_wanted; a worker that fails says so there too.
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    std::atomic<std::size_t> m_wanted { kNoRow };
+    bool m_failed = false;
+    std::mutex m_failureMutex;
+    std::exception_ptr m_failure;
+    std::vector<std::thread> m_threads;
+};
+
+// Tells the run's progress a few times a second at most.
+class ProgressTicker
+{
+public:
+    ProgressTicker(const std::function<void(std::size_t, std::size_t)> &progress, std::size_t total)
+        : m_progress(progress)
+        , m_total(total)
+        , m_last(std::chrono::steady_clock::now())
+    {
+    }
+
+    void done(std::size_t count)
+    {
+        if (!m_progress || count % 64 != 0)
+            return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - m_last < kInterval)
+            return;
+        m_last = now;
+        m_progress(count, m_total);
+    }
+
+private:
+    static constexpr std::chrono::milliseconds kInterval { 250 };
+
+    const std::function<void(std::size_t, std::size_t)> &m_progress;
+    std::size_t m_total;
+    std::chrono::steady_clock::time_point m_last;
+};
+
+// Whether the file of `row`, a row already taken, went: it is not among those that stayed.
+bool deletedTaken(const DeletionReport &report, std::size_t row)
+{
+    const auto stayed = std::lower_bound(report.stayed.begin(), report.stayed.end(), row,
+        [](const StayedFile &file, std::size_t wanted) { return file.row < wanted; });
+    return stayed == report.stayed.end() || stayed->row != row;
+}
+
+// The most bytes of log lines written in one go.
+constexpr std::size_t kLogBatchBytes = 64 * 1024;
+
 } // namespace
+
+std::size_t defaultDeletionWorkers()
+{
+    // Deletions in different directories do not wait for each other in the kernel; more workers
+    // than cores only take turns, and a few are enough to keep a small machine's cores busy.
+    return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 2, 4);
+}
 
 std::string logTimestamp(const platform::LocalTime &moment, const platform::LocaleFormats &formats)
 {
@@ -261,7 +559,7 @@ std::string logTimestamp(const platform::LocalTime &moment, const platform::Loca
     return text;
 }
 
-DeletionReport DeleteListed(const JobState &state)
+DeletionReport DeleteListed(const JobState &state, std::size_t workers)
 {
     DeletionReport report;
     const ListingTable &table = state.Table;
@@ -277,25 +575,52 @@ DeletionReport DeleteListed(const JobState &state)
         log.line("");
         log.line(messages::deletionStart(table.fileCount()));
     }
-    DirectoryCursor cursor(table);
+    ProgressTicker progress(state.Progress, table.fileCount());
+    // Declared after the log, so that a failing log line stops the workers before it is closed
+    // for good.
+    Attempts attempts(table, workers);
     for (std::size_t row = 0; row < table.fileCount(); ++row) {
         // A file that cannot be deleted stays; the run goes on, and the log keeps every attempt
         // with the reason of each that stayed. A file gone before its attempt counts as
-        // deleted: it is not there any more, as the user asked.
-        platform::RemoveResult result { platform::Removal::DirectoryChanged, 0 };
-        if (cursor.moveTo(table.fileDirectory(row))) {
-            result = cursor.walk().removeFile(table.fileName(row), table.fileIdentity(row));
-            if (result.removal == platform::Removal::DirectoryChanged)
-                cursor.lostCurrent();
-        }
+        // deleted: it is not there any more, as the user asked. Each line is written once its
+        // file's attempt is done, in table order.
+        const platform::RemoveResult result = attempts.take(row);
         const Outcome outcome = outcomeOf(result.removal);
         if (outcome == Outcome::Deleted)
             ++report.deleted;
         else
             report.stayed.push_back({ row, outcome, result.error });
-        if (logging)
-            log.fileLine(table, row, outcome == Outcome::Deleted ? nullptr : &report.stayed.back());
+        if (logging) {
+            log.addFileLine(
+                table, row, outcome == Outcome::Deleted ? nullptr : &report.stayed.back());
+            // Lines wait only while the next row's attempt is already done: each is written
+            // as soon as no attempt is left to wait for.
+            const bool more = row + 1 < table.fileCount() && attempts.ready(row + 1);
+            std::size_t failedRow = 0;
+            const int error
+                = more && log.pendingBytes() < kLogBatchBytes ? 0 : log.writePending(failedRow);
+            if (error != 0) {
+                // The workers stop after the rows they are attempting; the files of rows
+                // attempted ahead of the log went without their lines too.
+                attempts.finish();
+                std::optional<std::size_t> firstDeleted;
+                std::size_t deletedAfter = 0;
+                for (std::size_t later = failedRow; later < table.fileCount(); ++later) {
+                    const bool deleted
+                        = later <= row ? deletedTaken(report, later) : attempts.deletedAhead(later);
+                    if (!deleted)
+                        continue;
+                    if (firstDeleted)
+                        ++deletedAfter;
+                    else
+                        firstDeleted = later;
+                }
+                log.fileLineFailed(error, table, firstDeleted, deletedAfter);
+            }
+        }
+        progress.done(row + 1);
     }
+    attempts.finish();
     if (logging)
         log.close();
     return report;

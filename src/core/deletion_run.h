@@ -33,14 +33,20 @@ struct DeletionReport
     std::vector<StayedFile> stayed;
 };
 
+// How many threads a deletion run uses when the caller does not say.
+std::size_t defaultDeletionWorkers();
+
 // Deletes every listed file of `state.Table`, in table order, and, when `LogFileName` is set,
 // appends the run to the log: an empty line, "Start der Dateilöschung von %d Dateien", and one
 // line per attempted deletion with the date and time of the attempt and the full path. A file
 // that cannot be deleted, or is no longer the file that was listed, stays, and the run goes on.
 // Nothing is deleted for the empty listing, and nothing when the log cannot be opened or its
 // first lines cannot be written. A log failure ends the run with core::AppError, the log closed.
-// The table is left as it was.
-DeletionReport DeleteListed(const JobState &state);
+// The table is left as it was. `workers` threads delete side by side, directory by directory,
+// while the calling thread writes the log in table order and tells `state.Progress`; with one
+// worker the calling thread deletes, row after row. The files left and the log's lines do not
+// depend on the number of workers.
+DeletionReport DeleteListed(const JobState &state, std::size_t workers = defaultDeletionWorkers());
 
 // The moment a log line is written, as the line begins: the date, a blank and the time; at
 // exactly midnight the date alone.

@@ -65,6 +65,14 @@ inline std::string deletedNotLogged(std::string_view path)
     return "Gelöscht, aber nicht protokolliert: " + std::string(path);
 }
 
+// The same when files of the rows after it were deleted too before the run stopped.
+inline std::string deletedNotLogged(std::string_view path, std::size_t more)
+{
+    if (more == 0)
+        return deletedNotLogged(path);
+    return deletedNotLogged(path) + " und " + std::to_string(more) + " weitere Dateien";
+}
+
 // "'%s' ist kein gültiger Integerwert".
 inline std::string notAnInteger(std::string_view text)
 {

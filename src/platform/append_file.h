@@ -28,10 +28,16 @@ public:
     // (the disk full, the file size limit reached), the file is cut back to its size before,
     // so that it never ends in a torn line.
     int append(std::string_view bytes);
+    // Writes `lines`, each ending in "\n", at the end of the file in one go. When only a part of
+    // them could be written, the file is cut back to the end of the last whole line written, and
+    // `whole` tells how many bytes of `lines` that is; after a success, all of them.
+    int appendLines(std::string_view lines, std::size_t &whole);
     // Releases the lock and closes; nothing is synced to the disk beyond what the system does.
     int close();
 
 private:
+    // Writes `bytes`; `done` tells how many were written, also when the write failed.
+    int write(std::string_view bytes, std::size_t &done);
     // Removes the last `written` bytes, the part of an append that failed.
     void cutBack(std::size_t written);
 

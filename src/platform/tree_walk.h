@@ -39,7 +39,8 @@ struct RemoveResult
 class TreeWalk
 {
 public:
-    TreeWalk();
+    // `walks`: how many walks run at once; they share the descriptors a walk may keep open.
+    explicit TreeWalk(std::size_t walks = 1);
     ~TreeWalk();
     TreeWalk(const TreeWalk &) = delete;
     TreeWalk &operator=(const TreeWalk &) = delete;

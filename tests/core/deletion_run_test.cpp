@@ -7,10 +7,13 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <map>
 #include <regex>
+#include <set>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
@@ -528,4 +531,204 @@ TEST(DeleteListed, DeletesAFileInEachOfTwentyThousandLevels)
     EXPECT_LT(run.seconds, kDeepRunBound);
     EXPECT_EQ(run.report.deleted, 20001u);
     EXPECT_TRUE(run.report.stayed.empty());
+}
+
+namespace {
+
+// A tree for comparing runs with different numbers of workers: `build` makes it below `root`
+// before the listing, `disturb` changes it between the listing and the run, and `restore` gives
+// back what the temporary tree needs to be removed.
+struct Scenario
+{
+    const char *name;
+    std::function<void(const TempTree &, const std::string &root)> build;
+    std::function<void(const TempTree &, const std::string &root)> disturb;
+    std::function<void(const TempTree &, const std::string &root)> restore;
+};
+
+struct WorkerRun
+{
+    std::vector<std::string> listed; // relative to the root, in table order
+    core::DeletionReport report;
+    std::string log; // time stamps and the root replaced
+    std::set<std::string> left; // every entry left below the root, folders ending in "/"
+};
+
+void replaceAll(std::string &text, const std::string &from, const std::string &to)
+{
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+}
+
+WorkerRun runWithWorkers(
+    const TempTree &tree, const std::string &root, const Scenario &scenario, std::size_t workers)
+{
+    scenario.build(tree, root);
+    const core::JobState state = listedOld(tree / root, tree / (root + ".log"), true);
+    WorkerRun run;
+    for (std::string path : listedPaths(state))
+        run.listed.push_back(path.substr((tree / root).size()));
+    scenario.disturb(tree, root);
+    run.report = core::DeleteListed(state, workers);
+    if (scenario.restore)
+        scenario.restore(tree, root);
+    run.log = withoutStamps(tree.readFile(root + ".log"));
+    replaceAll(run.log, tree / root, "ROOT");
+    const std::string top = tree / root;
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(top)) {
+        const bool folder = entry.is_directory() && !entry.is_symlink();
+        run.left.insert(entry.path().string().substr(top.size()) + (folder ? "/" : ""));
+    }
+    return run;
+}
+
+void writeOldAndNew(const TempTree &tree, const std::string &folder, int old, int young)
+{
+    for (int i = 0; i < old + young; ++i) {
+        const std::string name = folder + "/f" + std::to_string(i) + ".log";
+        tree.writeFile(name, "x");
+        if (i < old)
+            tree.setModified(name, kOld);
+    }
+}
+
+void rewrite(const TempTree &tree, const std::string &name)
+{
+    tree.writeFile(name, "geändert");
+    tree.setModified(name, kOld + 1);
+}
+
+// Swaps `folder` for a link to a copy of it outside the root, holding the same old files.
+void swapForLink(const TempTree &tree, const std::string &root, const std::string &folder)
+{
+    const std::string outside = root + "-weg/" + std::to_string(folder.size());
+    tree.makeDirectory(outside);
+    std::rename((tree / (root + "/" + folder)).c_str(), (tree / outside).c_str());
+    tree.makeSymlink(tree / outside, root + "/" + folder);
+}
+
+const std::vector<Scenario> &workerScenarios()
+{
+    static const std::vector<Scenario> scenarios = {
+        { "many small folders",
+            [](const TempTree &tree, const std::string &root) {
+                for (int a = 0; a < 20; ++a) {
+                    for (int b = 0; b < 10; ++b)
+                        writeOldAndNew(
+                            tree, root + "/a" + std::to_string(a) + "/b" + std::to_string(b), 4, 2);
+                }
+            },
+            [](const TempTree &tree, const std::string &root) {
+                for (int a = 0; a < 20; a += 3)
+                    rewrite(tree, root + "/a" + std::to_string(a) + "/b1/f2.log");
+                std::remove((tree / (root + "/a4/b4/f0.log")).c_str());
+                swapForLink(tree, root, "a7/b3");
+                swapForLink(tree, root, "a12");
+                chmod((tree / (root + "/a15/b5")).c_str(), 0555);
+            },
+            [](const TempTree &tree, const std::string &root) {
+                chmod((tree / (root + "/a15/b5")).c_str(), 0755);
+            } },
+        { "one huge folder",
+            [](const TempTree &tree, const std::string &root) {
+                writeOldAndNew(tree, root + "/gross", 3000, 20);
+            },
+            [](const TempTree &tree, const std::string &root) {
+                for (int i = 0; i < 3000; i += 97)
+                    rewrite(tree, root + "/gross/f" + std::to_string(i) + ".log");
+                for (int i = 50; i < 3000; i += 101)
+                    std::remove((tree / (root + "/gross/f" + std::to_string(i) + ".log")).c_str());
+            },
+            {} },
+        { "a deep chain",
+            [](const TempTree &tree, const std::string &root) {
+                std::string folder = root;
+                for (int level = 0; level < 400; ++level) {
+                    writeOldAndNew(tree, folder, level % 50 == 0 ? 30 : 1, 1);
+                    folder += "/d";
+                }
+            },
+            [](const TempTree &tree, const std::string &root) {
+                std::string folder = root;
+                for (int level = 0; level < 400; ++level) {
+                    if (level == 100)
+                        rewrite(tree, folder + "/f0.log");
+                    if (level == 250)
+                        swapForLink(tree, root, folder.substr(root.size() + 1));
+                    folder += "/d";
+                }
+            },
+            {} },
+    };
+    return scenarios;
+}
+
+} // namespace
+
+TEST(DeleteListed, LeavesTheSameFilesAndLogWithAnyNumberOfWorkers)
+{
+    for (const Scenario &scenario : workerScenarios()) {
+        TempTree tree;
+        const WorkerRun alone = runWithWorkers(tree, "eins", scenario, 1);
+        ASSERT_FALSE(alone.report.stayed.empty()) << scenario.name;
+        ASSERT_GT(alone.report.deleted, 0u) << scenario.name;
+        for (const std::size_t workers : std::vector<std::size_t> { 2, 4 }) {
+            const std::string root = "mit" + std::to_string(workers);
+            const WorkerRun shared = runWithWorkers(tree, root, scenario, workers);
+            ASSERT_EQ(shared.listed, alone.listed) << scenario.name << ": listed in another order";
+            EXPECT_EQ(shared.left, alone.left) << scenario.name << ", " << workers;
+            EXPECT_EQ(shared.log, alone.log) << scenario.name << ", " << workers;
+            EXPECT_EQ(shared.report.deleted, alone.report.deleted) << scenario.name;
+            ASSERT_EQ(shared.report.stayed.size(), alone.report.stayed.size()) << scenario.name;
+            for (std::size_t i = 0; i < alone.report.stayed.size(); ++i) {
+                EXPECT_EQ(shared.report.stayed[i].row, alone.report.stayed[i].row);
+                EXPECT_EQ(shared.report.stayed[i].outcome, alone.report.stayed[i].outcome);
+                EXPECT_EQ(shared.report.stayed[i].error, alone.report.stayed[i].error);
+            }
+        }
+    }
+}
+
+TEST(DeleteListed, WorkersStopSoonAfterTheLogFailsAndTheErrorNamesWhatWentUnlogged)
+{
+    TempTree tree;
+    for (int folder = 0; folder < 30; ++folder)
+        writeOldAndNew(tree, "data/o" + std::to_string(folder), 100, 0);
+    const core::JobState state = listedOld(tree / "data", tree / "protokoll.log", true);
+    const std::vector<std::string> paths = listedPaths(state);
+    ASSERT_EQ(paths.size(), 3000u);
+    // Room for the start lines and the first ten file lines; the eleventh fails.
+    const std::vector<std::string> fitting(paths.begin(), paths.begin() + 10);
+    const std::string fits = expectedRun(fitting, "08.12.2026 10:00:00", 3000);
+    rlimit previous;
+    getrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit { fits.size() + 10, previous.rlim_max };
+    setrlimit(RLIMIT_FSIZE, &limit);
+    RunError error;
+    try {
+        core::DeleteListed(state, 2);
+    } catch (const core::AppError &caught) {
+        error = { caught.what(), caught.path(), caught.note() };
+    }
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, SIG_DFL);
+
+    EXPECT_EQ(error.message, "E/A-Fehler 27");
+    EXPECT_EQ(withoutStamps(tree.readFile("protokoll.log")),
+        withoutStamps(expectedRun(fitting, "08.12.2026 10:00:00", 3000)));
+    for (std::size_t i = 0; i < 10; ++i)
+        EXPECT_NE(access(paths[i].c_str(), F_OK), 0) << paths[i];
+    // The workers ran ahead of the log by a bounded number of rows, and the error names the
+    // first file deleted without its line and counts the others.
+    std::size_t deletedUnlogged = 0;
+    for (std::size_t i = 10; i < paths.size(); ++i)
+        deletedUnlogged += access(paths[i].c_str(), F_OK) != 0 ? 1 : 0;
+    EXPECT_LT(deletedUnlogged, 2000u);
+    ASSERT_GE(deletedUnlogged, 1u); // the eleventh file went before its line failed
+    std::string expectedNote = "Gelöscht, aber nicht protokolliert: " + paths[10];
+    if (deletedUnlogged > 1)
+        expectedNote += " und " + std::to_string(deletedUnlogged - 1) + " weitere Dateien";
+    EXPECT_EQ(error.note, expectedNote);
 }

@@ -37,24 +37,44 @@ int LockedAppendFile::open(const std::string &path)
     return 0;
 }
 
-int LockedAppendFile::append(std::string_view bytes)
+int LockedAppendFile::write(std::string_view bytes, std::size_t &done)
 {
+    done = 0;
     if (m_fd < 0)
         return EBADF;
-    std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t written = ::write(m_fd, bytes.data() + done, bytes.size() - done);
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            const int error = errno;
-            if (done > 0)
-                cutBack(done);
-            return error;
+            return errno;
         }
         done += static_cast<std::size_t>(written);
     }
     return 0;
+}
+
+int LockedAppendFile::append(std::string_view bytes)
+{
+    std::size_t done = 0;
+    const int error = write(bytes, done);
+    if (error != 0 && done > 0)
+        cutBack(done);
+    return error;
+}
+
+int LockedAppendFile::appendLines(std::string_view lines, std::size_t &whole)
+{
+    std::size_t done = 0;
+    const int error = write(lines, done);
+    whole = lines.size();
+    if (error == 0)
+        return 0;
+    const std::size_t lastEnd = done == 0 ? std::string_view::npos : lines.rfind('\n', done - 1);
+    whole = lastEnd == std::string_view::npos ? 0 : lastEnd + 1;
+    if (done > whole)
+        cutBack(done - whole);
+    return error;
 }
 
 void LockedAppendFile::cutBack(std::size_t written)

@@ -127,8 +127,9 @@ int openBeneath(int dirFd, const std::string &path, std::size_t from)
 
 } // namespace
 
-TreeWalk::TreeWalk()
-    : m_openLevels(directoriesKeptOpen())
+TreeWalk::TreeWalk(std::size_t walks)
+    : m_openLevels(
+        std::max<std::size_t>(3, directoriesKeptOpen() / std::max<std::size_t>(1, walks)))
 {
 }
 
