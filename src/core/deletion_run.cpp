@@ -4,6 +4,7 @@
 #include "core/messages.h"
 #include "platform/append_file.h"
 #include "platform/date_time_format.h"
+#include "platform/text.h"
 #include "platform/tree_walk.h"
 
 #include <algorithm>
@@ -27,8 +28,9 @@ namespace {
 class RunLog
 {
 public:
-    explicit RunLog(const platform::LocaleFormats &formats)
+    RunLog(const platform::LocaleFormats &formats, const platform::Clock &clock)
         : m_formats(formats)
+        , m_clock(clock)
     {
     }
 
@@ -108,10 +110,7 @@ private:
     {
         const std::size_t start = out.size();
         table.appendPath(out, row);
-        for (std::size_t i = start; i < out.size(); ++i) {
-            if (static_cast<unsigned char>(out[i]) < 32)
-                out[i] = '?';
-        }
+        platform::maskControlBytes(out, start);
     }
 
     void check(int error, std::string note = {})
@@ -125,7 +124,7 @@ private:
     // The moment of writing and a blank, formatted once per second.
     const std::string &stamp()
     {
-        const std::int64_t now = platform::currentEpochSeconds();
+        const std::int64_t now = m_clock.now();
         if (now != m_stampSecond) {
             m_stampSecond = now;
             m_stamp = logTimestamp(platform::localTimeOf(now), m_formats);
@@ -136,6 +135,7 @@ private:
 
     platform::LockedAppendFile m_file;
     const platform::LocaleFormats &m_formats;
+    const platform::Clock &m_clock;
     std::string m_path;
     std::int64_t m_stampSecond = -1;
     std::string m_stamp;
@@ -569,7 +569,7 @@ DeletionReport DeleteListed(const JobState &state, std::size_t workers)
         return report;
 
     const bool logging = !state.LogFileName.empty();
-    RunLog log(state.Formats);
+    RunLog log(state.Formats, state.Clock);
     if (logging) {
         log.open(state.LogFileName);
         log.line("");
