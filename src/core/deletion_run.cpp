@@ -538,7 +538,7 @@ bool deletedTaken(const DeletionReport &report, std::size_t row)
 }
 
 // The most bytes of log lines written in one go.
-constexpr std::size_t kLogBatchBytes = 64 * 1024;
+constexpr std::size_t kLogBatchBytes = std::size_t { 64 } * 1024;
 
 } // namespace
 
