@@ -67,13 +67,6 @@ void ListingTable::appendDirectoryPath(std::string &out, std::uint32_t index) co
     out += m_cachedPath;
 }
 
-std::string ListingTable::directoryPath(std::uint32_t index) const
-{
-    std::string path;
-    appendDirectoryPath(path, index);
-    return path;
-}
-
 void ListingTable::appendCell(std::string &out, Column column, std::size_t row) const
 {
     const Row *data = dataRow(row);

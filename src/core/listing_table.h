@@ -69,8 +69,6 @@ public:
     const platform::EntryIdentity &fileIdentity(std::size_t row) const;
     const Directory &directory(std::uint32_t index) const { return m_directories[index]; }
     std::size_t directoryCount() const { return m_directories.size(); }
-    // The path of a directory as given for the listed one, ending in "/".
-    std::string directoryPath(std::uint32_t index) const;
 
 private:
     struct Row
