@@ -355,13 +355,17 @@ public:
             return attemptRow(m_cursor, m_table, row);
         unsigned char result = m_results[row].load(std::memory_order_acquire);
         if (result == kPending) {
+            // The caller waits for the rest of the row's unit as well: one worker attempts a
+            // unit's rows in order, and waking the caller for each of them would cost more than
+            // the attempts; the lines of the unit are then written in one go.
+            const std::size_t last = lastRowOfUnit(row);
             std::unique_lock lock(m_mutex);
-            m_wanted.store(row, std::memory_order_seq_cst);
+            m_wanted.store(last, std::memory_order_seq_cst);
             m_done.wait(lock, [&] {
-                result = m_results[row].load(std::memory_order_seq_cst);
-                return result != kPending || m_failed;
+                return m_results[last].load(std::memory_order_seq_cst) != kPending || m_failed;
             });
             m_wanted.store(kNoRow, std::memory_order_relaxed);
+            result = m_results[row].load(std::memory_order_seq_cst);
             if (result == kPending) {
                 lock.unlock();
                 finish();
@@ -421,6 +425,11 @@ private:
                 m_unitStarts.push_back(row);
         }
         m_unitStarts.push_back(m_table.fileCount());
+    }
+
+    std::size_t lastRowOfUnit(std::size_t row) const
+    {
+        return *std::upper_bound(m_unitStarts.begin(), m_unitStarts.end(), row) - 1;
     }
 
     void work(std::size_t workers)

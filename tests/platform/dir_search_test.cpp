@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <optional>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -171,6 +172,44 @@ TEST(SearchTree, ReportsLargeDirectoriesWholeAndInDirectoryOrder)
         path.erase(0, tree.path().size());
     EXPECT_EQ(recorder.files, expected);
     EXPECT_EQ(recorder.files.size(), 2400u);
+}
+
+TEST(SearchTree, ReadsSiblingDirectoriesAheadInDepthFirstOrder)
+{
+    // Many sibling directories, some with subdirectories of their own and some empty, so that
+    // directories read ahead are held while the search descends elsewhere; under a descriptor
+    // limit too, where they share the few directories kept open with the levels of the search.
+    TempTree tree;
+    for (int top = 0; top < 40; ++top) {
+        const std::string folder = "ordner-" + std::to_string(top) + "/";
+        tree.makeDirectory(folder);
+        for (int i = 0; i < top % 5; ++i)
+            tree.writeFile(folder + "datei-" + std::to_string(i));
+        for (int sub = 0; sub < top % 4; ++sub) {
+            const std::string below = folder + "unter-" + std::to_string(sub) + "/";
+            for (int i = 0; i < 3; ++i)
+                tree.writeFile(below + "tief/datei-" + std::to_string(i));
+            tree.writeFile(below + "datei");
+        }
+    }
+    tree.writeFile("oben");
+    std::vector<std::string> expected = testing_support::regularFilesInSearchOrder(tree.path());
+    for (std::string &path : expected)
+        path.erase(0, tree.path().size());
+
+    for (const int descriptors : { 0, 16, 12 }) {
+        Recorder recorder;
+        platform::SearchOutcome outcome;
+        {
+            std::optional<testing_support::DescriptorLimit> limit;
+            if (descriptors > 0)
+                limit.emplace(descriptors);
+            outcome = platform::searchTree(tree.path(), true, recorder);
+        }
+        EXPECT_EQ(outcome.error, 0) << descriptors;
+        EXPECT_EQ(recorder.files, expected) << descriptors;
+        EXPECT_EQ(recorder.directoriesEntered, 1 + 40 + 2 * (10 * (0 + 1 + 2 + 3))) << descriptors;
+    }
 }
 
 TEST(SearchTree, DescendsTwentyThousandLevels)

@@ -4,11 +4,13 @@
 #include "platform/posix/open_levels.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -164,6 +166,7 @@ struct Frame
     std::string buffered; // unread entries once the directory is closed: type byte, name, NUL
     std::size_t bufferedPosition = 0;
     Batch batch; // entries read and not yet reported
+    std::uint64_t batchSerial = 0; // tells the batches of a search apart
     std::string name; // empty for the searched directory
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
@@ -211,6 +214,63 @@ int drainAndClose(Frame &frame)
     return error;
 }
 
+// Reads the next entries of `frame` into its batch without looking at them; returns how many of
+// them must be looked at. Directories are known from their type alone and, unless the search
+// descends, not even opened.
+std::size_t fillBatch(Frame &frame, bool descend)
+{
+    Batch &batch = frame.batch;
+    batch.clear();
+    std::string_view name;
+    unsigned char type = DT_UNKNOWN;
+    std::size_t toLookAt = 0;
+    while (batch.entries.size() < kBatchSize && nextEntry(frame, name, type)) {
+        Pending entry;
+        entry.nameOffset = static_cast<std::uint32_t>(batch.names.size());
+        batch.names.append(name);
+        batch.names.push_back('\0');
+        if (type == DT_DIR)
+            entry.kind = descend ? Kind::Directory : Kind::Skipped;
+        else
+            ++toLookAt;
+        batch.entries.push_back(entry);
+    }
+    return toLookAt;
+}
+
+// A subdirectory opened, and its first entries read and looked at, by the reader thread while the
+// search works on the directories before it. It belongs to one entry of one batch of the search.
+struct ReadAhead
+{
+    std::size_t level = 0; // where the directory holding the entry lies on the stack
+    std::uint64_t batchSerial = 0;
+    std::size_t entry = 0;
+    int parentFd = -1;
+    std::string name;
+    // What the reader found: the open directory with its first batch, or why it failed.
+    Frame frame;
+    int openError = 0;
+    int statError = 0;
+    struct stat info
+    {
+    };
+    std::atomic<bool> done { false };
+
+    void run()
+    {
+        frame.fd = openat(parentFd, name.c_str(), kDirectoryFlags | O_NOFOLLOW);
+        if (frame.fd < 0) {
+            openError = errno;
+        } else if (fstat(frame.fd, &info) != 0) {
+            statError = errno;
+        } else if (S_ISDIR(info.st_mode)) {
+            fillBatch(frame, true);
+            classifyRange(frame.fd, frame.batch, 0, frame.batch.entries.size());
+        }
+        done.store(true, std::memory_order_release);
+    }
+};
+
 class Search
 {
 public:
@@ -218,15 +278,18 @@ public:
         : m_descend(descend)
         , m_visitor(visitor)
         // Directories below the levels kept open read their remaining entries into memory and
-        // close (directoriesKeptOpen).
+        // close (directoriesKeptOpen); directories read ahead count among those kept open.
         , m_openLevels(directoriesKeptOpen())
     {
     }
     ~Search()
     {
+        endReadAhead();
         for (Frame &frame : m_stack)
             frame.close();
     }
+    Search(const Search &) = delete;
+    Search &operator=(const Search &) = delete;
 
     SearchOutcome run(const std::string &directory)
     {
@@ -241,31 +304,35 @@ public:
             fail(error, m_directory, false);
             return m_outcome;
         }
-        if (!push(fd, {}))
+        Frame top;
+        top.fd = fd;
+        struct stat info;
+        const int error = fstat(fd, &info) != 0 ? errno : 0;
+        if (!push(std::move(top), {}, error, info))
             return m_outcome;
         while (!m_stack.empty() && m_outcome.error == 0)
             step();
+        endReadAhead();
         return m_outcome;
     }
 
 private:
-    // Takes `fd` as a new level and tells the visitor; false (with `fd` closed) when it cannot
-    // be read as a directory.
-    bool push(int fd, std::string_view name)
+    // Takes `frame`, open on a directory whose fstat gave `statError` and `info`, as a new level
+    // and tells the visitor; false (with the directory closed) when it cannot be read as one.
+    bool push(Frame frame, std::string_view name, int statError, const struct stat &info)
     {
-        struct stat info;
-        const int error = fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+        const int error = statError != 0 ? statError : S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
         if (error != 0) {
-            ::close(fd);
+            frame.close();
             if (m_stack.empty())
                 fail(error, m_directory, false);
             return false;
         }
-        Frame frame;
-        frame.fd = fd;
         frame.name = name;
         frame.device = static_cast<std::uint64_t>(info.st_dev);
         frame.inode = static_cast<std::uint64_t>(info.st_ino);
+        if (!frame.batch.entries.empty())
+            frame.batchSerial = ++m_batchSerial; // read ahead: its first batch is there already
         m_stack.push_back(std::move(frame));
         m_visitor.enterDirectory(name, identityOf(info));
         return true;
@@ -279,11 +346,12 @@ private:
                 pop();
             return;
         }
-        const Pending &entry = frame.batch.entries[frame.batch.position++];
+        const std::size_t index = frame.batch.position++;
+        const Pending &entry = frame.batch.entries[index];
         const char *name = frame.batch.name(entry);
         if (entry.kind == Kind::Directory) {
             if (m_descend)
-                descendInto(frame, name);
+                descendInto(frame, index, name);
         } else if (entry.kind == Kind::File) {
             FileEntry file;
             file.name = name;
@@ -297,25 +365,11 @@ private:
     // Reads the next entries of `frame` and looks at them; false when there are none.
     bool readBatch(Frame &frame)
     {
+        const std::size_t toLookAt = fillBatch(frame, m_descend);
         Batch &batch = frame.batch;
-        batch.clear();
-        std::string_view name;
-        unsigned char type = DT_UNKNOWN;
-        std::size_t toLookAt = 0;
-        while (batch.entries.size() < kBatchSize && nextEntry(frame, name, type)) {
-            Pending entry;
-            entry.nameOffset = static_cast<std::uint32_t>(batch.names.size());
-            batch.names.append(name);
-            batch.names.push_back('\0');
-            // A directory is known from its type alone; unless descending it is not even opened.
-            if (type == DT_DIR)
-                entry.kind = m_descend ? Kind::Directory : Kind::Skipped;
-            else
-                ++toLookAt;
-            batch.entries.push_back(entry);
-        }
         if (batch.entries.empty())
             return false;
+        frame.batchSerial = ++m_batchSerial;
         const int fd = frame.fd;
         const std::size_t count = batch.entries.size();
         if (toLookAt < kSharedBatchSize) {
@@ -328,29 +382,45 @@ private:
             if (shared)
                 m_helper.wait();
         }
+        planReadAhead();
         return true;
     }
 
-    void descendInto(Frame &frame, const char *name)
+    void descendInto(Frame &frame, std::size_t index, const char *name)
     {
-        const int fd = openat(frame.fd, name, kDirectoryFlags | O_NOFOLLOW);
-        if (fd < 0) {
-            const int error = errno;
+        const std::size_t level = m_stack.size() - 1;
+        std::unique_ptr<ReadAhead> ahead = takeReadAhead(level, frame.batchSerial, index);
+        Frame child;
+        int error = 0;
+        struct stat info
+        {
+        };
+        if (ahead) {
+            child = std::move(ahead->frame);
+            error = ahead->openError != 0 ? ahead->openError : ahead->statError;
+            info = ahead->info;
+        } else {
+            child.fd = openat(frame.fd, name, kDirectoryFlags | O_NOFOLLOW);
+            error = child.fd < 0 ? errno : fstat(child.fd, &info) != 0 ? errno : 0;
+        }
+        if (child.fd < 0) {
             if (outOfDescriptors(error))
-                fail(error, pathOf(m_stack.size() - 1) + name + "/", true);
+                fail(error, pathOf(level) + name + "/", true);
             return;
         }
         // The name lives in the parent's batch, which a growing stack moves.
         const std::string ownName(name);
-        if (m_stack.size() >= m_openLevels) {
-            const int error = drainAndClose(frame);
-            if (readFailed(m_stack.size() - 1, error)) {
-                ::close(fd);
+        if (m_stack.size() + m_ahead.size() >= m_openLevels) {
+            waitForReader(frame.fd);
+            const int drainError = drainAndClose(frame);
+            if (readFailed(level, drainError)) {
+                child.close();
                 return;
             }
         }
         // `frame` may move when the stack grows; it is not used after this point.
-        push(fd, ownName);
+        if (push(std::move(child), ownName, error, info))
+            planReadAhead();
     }
 
     void pop()
@@ -366,9 +436,110 @@ private:
                 }
             }
         }
+        waitForReader(frame.fd);
         frame.close();
         m_stack.pop_back();
+        // Directories read ahead for the level left are not needed any more.
+        dropReadAhead(m_stack.size());
         m_visitor.leaveDirectory();
+        planReadAhead();
+    }
+
+    // The reader thread opens and reads one subdirectory of the current directory ahead of the
+    // search: the one after the next, while the search reads the next itself, so that two
+    // directories are read at once. The directories read ahead are held until the search meets
+    // them; each holds a descriptor, within the directories kept open.
+    void planReadAhead()
+    {
+        if (!m_descend || m_stack.empty())
+            return;
+        if (m_running) {
+            if (!m_running->done.load(std::memory_order_acquire))
+                return;
+            m_reader.wait();
+            m_running = nullptr;
+        }
+        const Frame &frame = m_stack.back();
+        if (frame.fd < 0 || m_stack.size() + m_ahead.size() + 1 >= m_openLevels
+            || m_ahead.size() >= kMostReadAhead)
+            return;
+        const std::size_t level = m_stack.size() - 1;
+        std::size_t found = 0;
+        for (std::size_t i = frame.batch.position; i < frame.batch.entries.size(); ++i) {
+            if (frame.batch.entries[i].kind != Kind::Directory)
+                continue;
+            if (isReadAhead(level, frame.batchSerial, i))
+                return; // the next directories are being read already
+            if (++found < 2)
+                continue;
+            auto ahead = std::make_unique<ReadAhead>();
+            ahead->level = level;
+            ahead->batchSerial = frame.batchSerial;
+            ahead->entry = i;
+            ahead->parentFd = frame.fd;
+            ahead->name = frame.batch.name(frame.batch.entries[i]);
+            ReadAhead *job = ahead.get();
+            m_readJob = [job] { job->run(); };
+            if (!m_reader.post(m_readJob))
+                return; // no thread: the search reads every directory itself
+            m_running = job;
+            m_ahead.push_back(std::move(ahead));
+            return;
+        }
+    }
+
+    bool isReadAhead(std::size_t level, std::uint64_t serial, std::size_t entry) const
+    {
+        return std::any_of(m_ahead.begin(), m_ahead.end(), [&](const auto &ahead) {
+            return ahead->level == level && ahead->batchSerial == serial && ahead->entry == entry;
+        });
+    }
+
+    // The directory read ahead for this entry, once the reader is done with it; none when it was
+    // not read ahead.
+    std::unique_ptr<ReadAhead> takeReadAhead(
+        std::size_t level, std::uint64_t serial, std::size_t entry)
+    {
+        for (auto at = m_ahead.begin(); at != m_ahead.end(); ++at) {
+            if ((*at)->level != level || (*at)->batchSerial != serial || (*at)->entry != entry)
+                continue;
+            if (at->get() == m_running) {
+                m_reader.wait();
+                m_running = nullptr;
+            }
+            std::unique_ptr<ReadAhead> ahead = std::move(*at);
+            m_ahead.erase(at);
+            return ahead;
+        }
+        return nullptr;
+    }
+
+    // Closes the directories read ahead for entries of levels from `level` on.
+    void dropReadAhead(std::size_t level)
+    {
+        for (auto at = m_ahead.begin(); at != m_ahead.end();) {
+            if ((*at)->level < level) {
+                ++at;
+                continue;
+            }
+            if (at->get() == m_running) {
+                m_reader.wait();
+                m_running = nullptr;
+            }
+            (*at)->frame.close();
+            at = m_ahead.erase(at);
+        }
+    }
+
+    void endReadAhead() { dropReadAhead(0); }
+
+    // A directory the reader may be opening a subdirectory of is closed only once it is done.
+    void waitForReader(int fd)
+    {
+        if (m_running && m_running->parentFd == fd) {
+            m_reader.wait();
+            m_running = nullptr;
+        }
     }
 
     // Finds a parent closed for a deep descent again through "..". Should the directory have
@@ -423,13 +594,22 @@ private:
         return path;
     }
 
+    // At most this many directories are held read ahead at once.
+    static constexpr std::size_t kMostReadAhead = 4;
+
     bool m_descend;
     TreeVisitor &m_visitor;
     std::size_t m_openLevels;
     std::string m_directory; // as given, ending in "/"
     std::vector<Frame> m_stack;
+    std::uint64_t m_batchSerial = 0;
     SearchOutcome m_outcome;
     HelperThread m_helper;
+    // The directories read ahead, and the one the reader is working on, if any.
+    std::vector<std::unique_ptr<ReadAhead>> m_ahead;
+    ReadAhead *m_running = nullptr;
+    std::function<void()> m_readJob;
+    HelperThread m_reader;
 };
 
 } // namespace
