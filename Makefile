@@ -1,6 +1,7 @@
 # The commands of the README: `make run`, `make test` and `make package`. Each installs the
 # Debian packages it needs first; `make deps` installs all of them and builds nothing.
 BUILD_DIR ?= build
+WINDOWS_BUILD_DIR ?= build-windows
 GENERATOR ?= Ninja
 # What building and running need: the window is Qt 6 Widgets, its images SVG, its font
 # a sans serif that fits the sizes of its controls, and its standard dialogs German through
@@ -13,9 +14,14 @@ CHECK_PACKAGES := man-db groff-base desktop-file-utils appstream dpkg-dev file l
 # What `make check` needs besides: clang for the fuzz targets, its runtime, clang-tidy and
 # clang-format.
 HABIT_PACKAGES := clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14
-PACKAGES := $(RUN_PACKAGES) $(CHECK_PACKAGES) $(HABIT_PACKAGES)
+# What the Windows build needs besides: the mingw-w64 compilers whose runtime has std::thread,
+# Wine to run its tests (Debian's 64-bit Wine; no 32-bit packages are needed), and GoogleTest's
+# sources, built there with the tests.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 googletest
+PACKAGES := $(RUN_PACKAGES) $(CHECK_PACKAGES) $(HABIT_PACKAGES) $(WINDOWS_PACKAGES)
 
-.PHONY: all deps run-deps configure build test check run package bench screenshot clean
+.PHONY: all deps run-deps configure build test check run package bench screenshot clean windows \
+	windows-test
 
 all: build
 
@@ -32,9 +38,28 @@ configure: run-deps
 build: configure
 	cmake --build $(BUILD_DIR)
 
+# The Linux tests, then the Windows build's tests under Wine where the cross compiler and Wine are
+# installed: the packages for them are installed here, so only an installation that failed skips
+# them.
 test: build
-	@scripts/install-packages $(CHECK_PACKAGES)
+	@scripts/install-packages $(CHECK_PACKAGES) $(WINDOWS_PACKAGES)
 	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 300 -j 2
+	@if command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null; then \
+		$(MAKE) --no-print-directory windows-test; \
+	else \
+		echo "No mingw-w64 compiler or no Wine: the Windows tests are left out."; \
+	fi
+
+# The program for 64-bit Windows, without the window (Qt for Windows is not packaged), cross-built
+# with mingw-w64 into $(WINDOWS_BUILD_DIR)/; its tests run under Wine.
+windows:
+	@scripts/install-packages cmake ninja-build $(WINDOWS_PACKAGES)
+	cmake -S . -B $(WINDOWS_BUILD_DIR) -G $(GENERATOR) -DABLAGEKEHRER_GUI=OFF \
+		-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+	cmake --build $(WINDOWS_BUILD_DIR)
+
+windows-test: windows
+	cd $(WINDOWS_BUILD_DIR) && ctest --output-on-failure --timeout 300 -j 2
 
 # The habits CI checks besides the tests: formatting, warnings as errors with every test under the
 # sanitizers, clang-tidy, and the fuzz targets for a minute each (FUZZ_SECONDS).
