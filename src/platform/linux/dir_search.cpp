@@ -1,7 +1,7 @@
 #include "platform/dir_search.h"
 
-#include "platform/posix/helper_thread.h"
-#include "platform/posix/open_levels.h"
+#include "platform/helper_thread.h"
+#include "platform/linux/open_levels.h"
 
 #include <algorithm>
 #include <cerrno>

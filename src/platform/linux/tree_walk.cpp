@@ -1,6 +1,6 @@
 #include "platform/tree_walk.h"
 
-#include "platform/posix/open_levels.h"
+#include "platform/linux/open_levels.h"
 
 #include <algorithm>
 #include <atomic>
