@@ -5,8 +5,6 @@
 #include "core/list_by_count.h"
 #include "core/messages.h"
 
-#include <cerrno>
-
 namespace core {
 
 namespace {
@@ -25,7 +23,7 @@ void clearListing(Listing &listing)
     listing.Table.reset();
     listing.NextRow = 2;
     listing.TotalKB = 0;
-    listing.SearchError = 0;
+    listing.SearchError = {};
 }
 
 void Refresh(JobState &state)
@@ -40,8 +38,9 @@ void Refresh(JobState &state)
         = byAge ? ListByAge(state, directory) : ListByCount(state, directory);
 
     // An empty path selects nothing, which is no error of a search.
-    state.SearchError = directory.empty() || outcome.inSubdirectory ? 0 : outcome.error;
-    if (outcome.error != 0) {
+    state.SearchError
+        = directory.empty() || outcome.inSubdirectory ? platform::SystemError {} : outcome.error;
+    if (outcome.error) {
         table.reset();
         state.TotalKB = 0;
     }
@@ -54,7 +53,7 @@ void Refresh(JobState &state)
     if (byAge)
         state.NextRow = static_cast<std::int32_t>(table.fileCount()) + 2;
 
-    if (outcome.error == EMFILE || outcome.error == ENFILE)
+    if (outcome.error.kind == platform::ErrorKind::TooManyOpenFiles)
         throw AppError(messages::fileError(outcome.error), outcome.path);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/dir_search.h"
+#include "platform/system_error.h"
 
 #include <cstdint>
 #include <string>
@@ -13,7 +14,7 @@ namespace platform {
 enum class Removal : unsigned char {
     Removed,
     Gone, // there was no entry of that name any more: nothing to remove
-    Refused, // the system refused to remove it; the error number says why
+    Refused, // the system refused to remove it; its error says why
     Changed, // the entry under the name is no longer the one the listing saw
     DirectoryChanged, // the current directory is no longer where the listing found it
 };
@@ -21,7 +22,7 @@ enum class Removal : unsigned char {
 struct RemoveResult
 {
     Removal removal = Removal::Removed;
-    int error = 0; // the system's error number, for Removal::Refused
+    SystemError error; // the system's error, for Removal::Refused
 };
 
 // Moves through a listed tree one level at a time to delete files in it. One directory is current

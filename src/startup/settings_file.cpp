@@ -6,8 +6,6 @@
 #include "platform/profile_file.h"
 #include "startup/integer_syntax.h"
 
-#include <cerrno>
-
 namespace startup {
 
 std::string settingsFilePathFor(const std::string &programPath)
@@ -53,15 +51,12 @@ Settings readSettings(const std::string &settingsPath, bool required)
     Settings settings;
     if (settingsPath.empty())
         return settings;
-    int error = 0;
+    platform::SystemError error;
     const auto loaded = platform::ProfileFile::load(settingsPath, error);
     if (!loaded) {
-        if (error == ENOENT && !required)
+        if (error.kind == platform::ErrorKind::NotFound && !required)
             return settings;
-        throw core::AppError(error == platform::ProfileFile::kNotARegularFile
-                ? std::string(core::messages::kNotARegularFile)
-                : core::messages::fileError(error),
-            settingsPath);
+        throw core::AppError(core::messages::fileError(error), settingsPath);
     }
     const platform::ProfileFile &profile = *loaded;
     settings.found = true;

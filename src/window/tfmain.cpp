@@ -6,6 +6,7 @@
 #include "core/messages.h"
 #include "core/number_format.h"
 #include "core/selection.h"
+#include "platform/system_error.h"
 #include "startup/command_line.h"
 #include "startup/unattended.h"
 #include "window/dialogs.h"
@@ -30,7 +31,6 @@
 #include <QTableView>
 #include <QToolButton>
 #include <algorithm>
-#include <cerrno>
 #include <new>
 
 namespace window {
@@ -127,7 +127,7 @@ template <typename Handler> bool TFmain::guarded(Handler &&handler)
     } catch (const core::AppError &error) {
         showError(error.what(), error.path(), error.note());
     } catch (const std::bad_alloc &) {
-        showError(core::messages::fileError(ENOMEM));
+        showError(core::messages::fileError(platform::outOfMemoryError()));
     }
     return false;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/helper_thread.h"
 #include "platform/linux/open_levels.h"
+#include "platform/system_error.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -243,7 +244,7 @@ public:
         }
         if (!push(fd, {}))
             return m_outcome;
-        while (!m_stack.empty() && m_outcome.error == 0)
+        while (!m_stack.empty() && !m_outcome.error)
             step();
         return m_outcome;
     }
@@ -407,7 +408,7 @@ private:
 
     void fail(int error, std::string path, bool inSubdirectory)
     {
-        m_outcome.error = error;
+        m_outcome.error = systemError(error);
         m_outcome.path = std::move(path);
         m_outcome.inSubdirectory = inSubdirectory;
     }

@@ -10,18 +10,19 @@ namespace platform {
 namespace {
 
 // Reads the whole regular file; nothing, with `error` set, when it cannot.
-std::optional<std::string> readWholeFile(const std::string &path, int &error)
+std::optional<std::string> readWholeFile(const std::string &path, SystemError &error)
 {
     // Opened without blocking: a pipe of that name, with nobody writing to it, would hold the
     // start for ever.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
-        error = errno;
+        error = lastSystemError();
         return std::nullopt;
     }
     struct stat info;
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        error = S_ISDIR(info.st_mode) ? EISDIR : ProfileFile::kNotARegularFile;
+        error = S_ISDIR(info.st_mode) ? systemError(EISDIR)
+                                      : SystemError { ErrorKind::NotARegularFile, 0 };
         ::close(fd);
         return std::nullopt;
     }
@@ -32,7 +33,7 @@ std::optional<std::string> readWholeFile(const std::string &path, int &error)
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0) {
-            error = errno;
+            error = lastSystemError();
             ::close(fd);
             return std::nullopt;
         }
@@ -46,11 +47,11 @@ std::optional<std::string> readWholeFile(const std::string &path, int &error)
 
 } // namespace
 
-std::optional<ProfileFile> ProfileFile::load(const std::string &path, int &error)
+std::optional<ProfileFile> ProfileFile::load(const std::string &path, SystemError &error)
 {
     // A name cut at a NUL byte would be another file.
     if (path.empty() || path.find('\0') != std::string::npos) {
-        error = ENOENT;
+        error = systemError(ENOENT);
         return std::nullopt;
     }
     const auto content = readWholeFile(path, error);

@@ -1,6 +1,7 @@
 #include "platform/tree_walk.h"
 
 #include "platform/linux/open_levels.h"
+#include "platform/system_error.h"
 
 #include <algorithm>
 #include <atomic>
@@ -282,27 +283,27 @@ bool TreeWalk::inPlace(bool whole)
 RemoveResult TreeWalk::removeFile(std::string_view name, const EntryIdentity &expected)
 {
     if (m_levels.empty())
-        return { Removal::DirectoryChanged, 0 };
+        return { Removal::DirectoryChanged, {} };
     if (checkWhenDue(false) && !inPlace(true)) {
         close();
-        return { Removal::DirectoryChanged, 0 };
+        return { Removal::DirectoryChanged, {} };
     }
     m_name.assign(name);
     struct stat info;
     if (fstatat(currentFd(), m_name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno == ENOENT)
-            return { Removal::Gone, 0 };
-        return { Removal::Refused, errno };
+            return { Removal::Gone, {} };
+        return { Removal::Refused, lastSystemError() };
     }
     // A file rewritten or replaced since the listing (a log rotated meanwhile) is not the file
     // the user saw and confirmed: it stays.
     if (S_ISDIR(info.st_mode) || !isListedFile(info, expected))
-        return { Removal::Changed, 0 };
+        return { Removal::Changed, {} };
     if (unlinkat(currentFd(), m_name.c_str(), 0) == 0)
-        return { Removal::Removed, 0 };
+        return { Removal::Removed, {} };
     if (errno == ENOENT)
-        return { Removal::Gone, 0 };
-    return { Removal::Refused, errno };
+        return { Removal::Gone, {} };
+    return { Removal::Refused, lastSystemError() };
 }
 
 } // namespace platform
