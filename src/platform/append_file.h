@@ -2,6 +2,7 @@
 
 #include "platform/system_error.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -17,7 +18,7 @@ public:
     // Paths longer than this are refused before anything is opened.
     static constexpr std::size_t kMaxPathLength = 4095;
 
-    LockedAppendFile() = default;
+    LockedAppendFile();
     ~LockedAppendFile();
     LockedAppendFile(const LockedAppendFile &) = delete;
     LockedAppendFile &operator=(const LockedAppendFile &) = delete;
@@ -41,7 +42,10 @@ private:
     // Removes the last `written` bytes, the part of an append that failed.
     void cutBack(std::size_t written);
 
-    int m_fd = -1;
+    // The open file as the system holds it, defined by each system's implementation; none while
+    // closed.
+    struct Handle;
+    std::unique_ptr<Handle> m_handle;
 };
 
 } // namespace platform

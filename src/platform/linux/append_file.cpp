@@ -8,6 +8,13 @@
 
 namespace platform {
 
+struct LockedAppendFile::Handle
+{
+    int fd = -1;
+};
+
+LockedAppendFile::LockedAppendFile() = default;
+
 LockedAppendFile::~LockedAppendFile()
 {
     close();
@@ -34,17 +41,17 @@ SystemError LockedAppendFile::open(const std::string &path)
         ::close(fd);
         return error;
     }
-    m_fd = fd;
+    m_handle = std::make_unique<Handle>(Handle { fd });
     return {};
 }
 
 SystemError LockedAppendFile::write(std::string_view bytes, std::size_t &done)
 {
     done = 0;
-    if (m_fd < 0)
+    if (!m_handle)
         return systemError(EBADF);
     while (done < bytes.size()) {
-        const ssize_t written = ::write(m_fd, bytes.data() + done, bytes.size() - done);
+        const ssize_t written = ::write(m_handle->fd, bytes.data() + done, bytes.size() - done);
         if (written < 0) {
             if (errno == EINTR)
                 continue;
@@ -83,21 +90,22 @@ void LockedAppendFile::cutBack(std::size_t written)
     // Appending leaves the offset at the end of what was written. The part is cut off only while
     // it is still the end of the file: the lock keeps other runs out, but not every writer honours
     // it, and a line appended by another after it must not be cut.
-    const off_t end = lseek(m_fd, 0, SEEK_CUR);
+    const int fd = m_handle->fd;
+    const off_t end = lseek(fd, 0, SEEK_CUR);
     struct stat info;
-    if (end < 0 || fstat(m_fd, &info) != 0 || info.st_size != end)
+    if (end < 0 || fstat(fd, &info) != 0 || info.st_size != end)
         return;
     const off_t start = end - static_cast<off_t>(written);
     if (start >= 0)
-        static_cast<void>(ftruncate(m_fd, start));
+        static_cast<void>(ftruncate(fd, start));
 }
 
 SystemError LockedAppendFile::close()
 {
-    if (m_fd < 0)
+    if (!m_handle)
         return {};
-    const int fd = m_fd;
-    m_fd = -1;
+    const int fd = m_handle->fd;
+    m_handle.reset();
     // Closing releases the lock.
     return ::close(fd) == 0 ? SystemError {} : lastSystemError();
 }
