@@ -4,6 +4,7 @@
 #include "core/list_by_age.h"
 #include "core/list_by_count.h"
 #include "core/messages.h"
+#include "platform/path_separator.h"
 
 namespace core {
 
@@ -11,8 +12,8 @@ namespace {
 
 std::string withFinalSlash(std::string directory)
 {
-    if (!directory.empty() && directory.back() != '/')
-        directory.push_back('/');
+    if (!directory.empty() && directory.back() != platform::kPathSeparator)
+        directory.push_back(platform::kPathSeparator);
     return directory;
 }
 

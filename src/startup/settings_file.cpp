@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "core/messages.h"
 #include "platform/environment.h"
+#include "platform/path_separator.h"
 #include "platform/profile_file.h"
 #include "startup/integer_syntax.h"
 
@@ -10,7 +11,7 @@ namespace startup {
 
 std::string settingsFilePathFor(const std::string &programPath)
 {
-    const std::size_t slash = programPath.rfind('/');
+    const std::size_t slash = programPath.rfind(platform::kPathSeparator);
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     // A dot counts as the start of an extension only after some other character of the name, so
     // "/x/.hidden" has none and becomes "/x/.hidden.ini".
@@ -65,8 +66,8 @@ Settings readSettings(const std::string &settingsPath, bool required)
         auto directory = profile.value("Pfade", std::to_string(n));
         if (!directory || directory->empty() || *directory == "*")
             break;
-        if (directory->back() != '/')
-            *directory += '/';
+        if (directory->back() != platform::kPathSeparator)
+            *directory += platform::kPathSeparator;
         settings.directories.push_back(std::move(*directory));
     }
 
