@@ -32,12 +32,8 @@ std::optional<int> runWithWindow(int &argc, char **argv, const startup::CommandL
     constexpr char kNoDisplay[] = "offscreen";
     const bool platformChosen = !platform::environmentValue("QT_QPA_PLATFORM").value_or("").empty();
     if (!platformChosen) {
-        std::string platforms;
-        if (platform::environmentValue("WAYLAND_DISPLAY").value_or("") != "")
-            platforms += "wayland;";
-        if (platform::environmentValue("DISPLAY").value_or("") != "")
-            platforms += "xcb;";
-        qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platforms + kNoDisplay));
+        const std::string platforms = platform::displayPlatforms() + kNoDisplay;
+        qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platforms));
     }
     // Qt's complaints about a display it cannot open would reach cron's mail; whether there is a
     // window is decided here, and a run without one says what it has to say itself.

@@ -37,8 +37,8 @@ public:
     void open(const std::string &path)
     {
         m_path = path;
-        const int error = m_file.open(path);
-        if (error == platform::LockedAppendFile::kLockedByAnother)
+        const platform::SystemError error = m_file.open(path);
+        if (error.kind == platform::ErrorKind::InUse)
             throw AppError(std::string(messages::kLogInUse), m_path);
         check(error);
     }
@@ -70,15 +70,15 @@ public:
     std::size_t pendingBytes() const { return m_pending.size(); }
 
     // Writes the lines added since the last write in one go, so that lines whose files are
-    // done together cost one call. When that fails, returns the system's error number and sets
+    // done together cost one call. When that fails, returns the system's error and sets
     // `failedRow` to the row of the first line not written; the lines before it stay whole.
-    int writePending(std::size_t &failedRow)
+    platform::SystemError writePending(std::size_t &failedRow)
     {
         if (m_pending.empty())
-            return 0;
+            return {};
         std::size_t whole = 0;
-        const int error = m_file.appendLines(m_pending, whole);
-        if (error != 0) {
+        const platform::SystemError error = m_file.appendLines(m_pending, whole);
+        if (error) {
             failedRow = m_pendingFirstRow
                 + static_cast<std::size_t>(std::count(
                     m_pending.begin(), m_pending.begin() + static_cast<long>(whole), '\n'));
@@ -90,7 +90,7 @@ public:
     // Ends the run after a file line could not be written. `firstDeleted`: the first row from
     // the failing one on whose file was deleted nevertheless, `more` the files of later rows
     // deleted too; the error names them, since the log lacks them.
-    [[noreturn]] void fileLineFailed(int error, const ListingTable &table,
+    [[noreturn]] void fileLineFailed(platform::SystemError error, const ListingTable &table,
         std::optional<std::size_t> firstDeleted, std::size_t more)
     {
         std::string note;
@@ -113,9 +113,9 @@ private:
         platform::maskControlBytes(out, start);
     }
 
-    void check(int error, std::string note = {})
+    void check(platform::SystemError error, std::string note = {})
     {
-        if (error == 0)
+        if (!error)
             return;
         m_file.close();
         throw AppError(messages::fileError(error), m_path, std::move(note));
@@ -305,7 +305,7 @@ platform::RemoveResult attemptRow(
     DirectoryCursor &cursor, const ListingTable &table, std::size_t row)
 {
     if (!cursor.moveTo(table.fileDirectory(row)))
-        return { platform::Removal::DirectoryChanged, 0 };
+        return { platform::Removal::DirectoryChanged, {} };
     const platform::RemoveResult result
         = cursor.walk().removeFile(table.fileName(row), table.fileIdentity(row));
     if (result.removal == platform::Removal::DirectoryChanged)
@@ -334,7 +334,7 @@ public:
         if (workers <= 1)
             return;
         m_results = std::vector<std::atomic<unsigned char>>(table.fileCount());
-        m_errors.assign(table.fileCount(), 0);
+        m_errors.assign(table.fileCount(), {});
         for (std::size_t i = 0; i < workers; ++i) {
             try {
                 m_threads.emplace_back([this, workers] { work(workers); });
@@ -491,9 +491,9 @@ private:
     // The caller's own walk, when it deletes itself.
     DirectoryCursor m_cursor;
     std::vector<std::size_t> m_unitStarts; // the first row of each unit, and the row count
-    // Each row's Removal plus one once its attempt is done, with the system's error number.
+    // Each row's Removal plus one once its attempt is done, with the system's error.
     std::vector<std::atomic<unsigned char>> m_results;
-    std::vector<int> m_errors;
+    std::vector<platform::SystemError> m_errors;
     std::atomic<std::size_t> m_nextUnit { 0 };
     std::atomic<std::size_t> m_taken { 0 }; // rows the caller has taken
     std::size_t m_wakeWorkersAt = 0; // the caller's: when to tell waiting workers it moved on
@@ -606,9 +606,10 @@ DeletionReport DeleteListed(const JobState &state, std::size_t workers)
             // as soon as no attempt is left to wait for.
             const bool more = row + 1 < table.fileCount() && attempts.ready(row + 1);
             std::size_t failedRow = 0;
-            const int error
-                = more && log.pendingBytes() < kLogBatchBytes ? 0 : log.writePending(failedRow);
-            if (error != 0) {
+            const platform::SystemError error = more && log.pendingBytes() < kLogBatchBytes
+                ? platform::SystemError {}
+                : log.writePending(failedRow);
+            if (error) {
                 // The workers stop after the rows they are attempting; the files of rows
                 // attempted ahead of the log went without their lines too.
                 attempts.finish();

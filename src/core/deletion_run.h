@@ -3,6 +3,7 @@
 #include "core/job_state.h"
 #include "platform/local_time.h"
 #include "platform/locale_formats.h"
+#include "platform/system_error.h"
 
 #include <cstddef>
 #include <string>
@@ -13,7 +14,7 @@ namespace core {
 // What became of a listed file in a deletion run.
 enum class Outcome : unsigned char {
     Deleted,
-    Refused, // the system refused the deletion; the error number says why
+    Refused, // the system refused the deletion; its error says why
     Changed, // the entry under its name is no longer the file that was listed
     DirectoryChanged, // its directory can no longer be reached as it was listed
 };
@@ -23,7 +24,7 @@ struct StayedFile
 {
     std::size_t row = 0; // the table's row
     Outcome outcome = Outcome::Refused;
-    int error = 0; // the system's error number, for Outcome::Refused
+    platform::SystemError error; // the system's error, for Outcome::Refused
 };
 
 // The outcome of a deletion run: how many files went, and each that stayed, in table order.

@@ -4,6 +4,7 @@
 #include "core/messages.h"
 #include "platform/clock.h"
 #include "platform/locale_formats.h"
+#include "platform/system_error.h"
 
 #include <cstdint>
 #include <functional>
@@ -40,10 +41,10 @@ struct Listing
     }
 
     ListingTable Table;
-    // The system's error number when the selected directory itself could not be searched by the
-    // last listing (it is missing, unreadable, or no directory); 0 when it was searched, or when
+    // The system's error when the selected directory itself could not be searched by the last
+    // listing (it is missing, unreadable, or no directory); none when it was searched, or when
     // nothing was selected.
-    int SearchError = 0;
+    platform::SystemError SearchError;
     std::int32_t NextRow = 2;
     std::int64_t TotalKB = 0;
     std::string LimitDateText { messages::kLimitDateBeforeListing };

@@ -3,6 +3,7 @@
 #include "core/progress_pace.h"
 #include "platform/calendar.h"
 #include "platform/dir_search.h"
+#include "platform/path_separator.h"
 
 #include <limits>
 #include <vector>
@@ -41,7 +42,7 @@ public:
             return;
         }
         m_nameWithSlash.assign(name);
-        m_nameWithSlash.push_back('/');
+        m_nameWithSlash.push_back(platform::kPathSeparator);
         m_open.push_back(table.addDirectory(m_open.back(), m_nameWithSlash, identity));
     }
 

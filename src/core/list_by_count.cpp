@@ -49,7 +49,7 @@ platform::SearchOutcome ListByCount(JobState &state, const std::string &director
     CountGathering gathering(buffer, state.Progress);
     platform::SearchOutcome outcome = platform::searchTree(directory, false, gathering);
     // A failed search has not seen every file: the newest of those it saw need not be the newest.
-    const bool searched = outcome.error == 0;
+    const bool searched = !outcome.error;
 
     // A count below one keeps nothing; it can never list more files than there are.
     const std::size_t keep = static_cast<std::size_t>(std::max<int>(state.KeepCount, 0));

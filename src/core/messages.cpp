@@ -2,39 +2,39 @@
 
 #include "core/deletion_run.h"
 
-#include <cerrno>
-
 namespace core::messages {
 
-std::string fileError(int errorNumber)
+std::string fileError(platform::SystemError error)
 {
-    switch (errorNumber) {
-    case ENOENT:
-    case ENOTDIR:
-    case ENAMETOOLONG:
-    case ELOOP:
+    switch (error.kind) {
+    case platform::ErrorKind::NotFound:
+    case platform::ErrorKind::NotADirectory:
+    case platform::ErrorKind::BadName:
         return "Ungültiger Dateiname";
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-    case EROFS:
+    case platform::ErrorKind::AccessDenied:
         return "Dateizugriff verweigert";
-    case EMFILE:
-    case ENFILE:
+    case platform::ErrorKind::TooManyOpenFiles:
         return "Zu viele geöffnete Dateien";
-    case ENOSPC:
-    case EDQUOT:
+    case platform::ErrorKind::DiskFull:
         return "Zu wenig Speicherplatz";
-    default:
-        return "E/A-Fehler " + std::to_string(errorNumber);
+    case platform::ErrorKind::NotARegularFile:
+        return std::string(kNotARegularFile);
+    case platform::ErrorKind::None:
+    case platform::ErrorKind::InUse:
+    case platform::ErrorKind::OutOfMemory:
+    case platform::ErrorKind::Other:
+        break;
     }
+    // The system's own number, not the number of a named message: on Linux EIO (5) is
+    // «E/A-Fehler 5», never the message of Windows' error 5.
+    return "E/A-Fehler " + std::to_string(error.code);
 }
 
-std::string notDeletedReason(Outcome outcome, int errorNumber)
+std::string notDeletedReason(Outcome outcome, platform::SystemError error)
 {
     switch (outcome) {
     case Outcome::Refused:
-        return fileError(errorNumber);
+        return fileError(error);
     case Outcome::Changed:
         return "seit der Auflistung geändert";
     case Outcome::DirectoryChanged:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/system_error.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -103,11 +105,11 @@ inline std::string unknownArgument(std::string_view argument)
 
 // Why a listed file stayed, without a final ".": the system's reason for a refused deletion,
 // «seit der Auflistung geändert» or «Verzeichnis geändert».
-std::string notDeletedReason(Outcome outcome, int errorNumber);
+std::string notDeletedReason(Outcome outcome, platform::SystemError error);
 
-// The German message for a failed file operation, from the system's error number: the few
-// everyday causes by name, any other as "E/A-Fehler" with the number itself.
-std::string fileError(int errorNumber);
+// The German message for a failed file operation, from the system's error: the few everyday
+// causes by name, any other as "E/A-Fehler" with the system's number itself.
+std::string fileError(platform::SystemError error);
 
 // The error line of a listed file that stayed: "nicht gelöscht: " and the reason.
 inline constexpr std::string_view kNotDeleted = "nicht gelöscht: ";

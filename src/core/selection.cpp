@@ -4,8 +4,7 @@
 #include "core/list_by_age.h"
 #include "core/list_by_count.h"
 #include "core/messages.h"
-
-#include <cerrno>
+#include "platform/path_separator.h"
 
 namespace core {
 
@@ -13,8 +12,8 @@ namespace {
 
 std::string withFinalSlash(std::string directory)
 {
-    if (!directory.empty() && directory.back() != '/')
-        directory.push_back('/');
+    if (!directory.empty() && directory.back() != platform::kPathSeparator)
+        directory.push_back(platform::kPathSeparator);
     return directory;
 }
 
@@ -25,7 +24,7 @@ void clearListing(Listing &listing)
     listing.Table.reset();
     listing.NextRow = 2;
     listing.TotalKB = 0;
-    listing.SearchError = 0;
+    listing.SearchError = {};
 }
 
 void Refresh(JobState &state)
@@ -40,8 +39,9 @@ void Refresh(JobState &state)
         = byAge ? ListByAge(state, directory) : ListByCount(state, directory);
 
     // An empty path selects nothing, which is no error of a search.
-    state.SearchError = directory.empty() || outcome.inSubdirectory ? 0 : outcome.error;
-    if (outcome.error != 0) {
+    state.SearchError
+        = directory.empty() || outcome.inSubdirectory ? platform::SystemError {} : outcome.error;
+    if (outcome.error) {
         table.reset();
         state.TotalKB = 0;
     }
@@ -54,7 +54,7 @@ void Refresh(JobState &state)
     if (byAge)
         state.NextRow = static_cast<std::int32_t>(table.fileCount()) + 2;
 
-    if (outcome.error == EMFILE || outcome.error == ENFILE)
+    if (outcome.error.kind == platform::ErrorKind::TooManyOpenFiles)
         throw AppError(messages::fileError(outcome.error), outcome.path);
 }
 

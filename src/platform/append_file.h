@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/system_error.h"
+
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -7,41 +10,42 @@ namespace platform {
 
 // A file opened for appending and held under an exclusive lock, so that two runs never write it
 // at once. Every append is handed to the system at once: a failure shows at the write where it
-// happens, and a killed run leaves everything written before. Errors are returned as the system's
-// error numbers, 0 for success.
+// happens, and a killed run leaves everything written before. Each call returns the system's
+// error, none for success; a lock held by another run is ErrorKind::InUse.
 class LockedAppendFile
 {
 public:
-    // Another run holds the lock: no error number of the system, so that none is taken for it.
-    static constexpr int kLockedByAnother = -1;
     // Paths longer than this are refused before anything is opened.
     static constexpr std::size_t kMaxPathLength = 4095;
 
-    LockedAppendFile() = default;
+    LockedAppendFile();
     ~LockedAppendFile();
     LockedAppendFile(const LockedAppendFile &) = delete;
     LockedAppendFile &operator=(const LockedAppendFile &) = delete;
 
     // Opens `path` for appending, creating it (mode 0666 less the umask) when it is missing.
-    int open(const std::string &path);
+    SystemError open(const std::string &path);
     // Writes all of `bytes` at the end of the file. When only a part of them could be written
     // (the disk full, the file size limit reached), the file is cut back to its size before,
     // so that it never ends in a torn line.
-    int append(std::string_view bytes);
+    SystemError append(std::string_view bytes);
     // Writes `lines`, each ending in "\n", at the end of the file in one go. When only a part of
     // them could be written, the file is cut back to the end of the last whole line written, and
     // `whole` tells how many bytes of `lines` that is; after a success, all of them.
-    int appendLines(std::string_view lines, std::size_t &whole);
+    SystemError appendLines(std::string_view lines, std::size_t &whole);
     // Releases the lock and closes; nothing is synced to the disk beyond what the system does.
-    int close();
+    SystemError close();
 
 private:
     // Writes `bytes`; `done` tells how many were written, also when the write failed.
-    int write(std::string_view bytes, std::size_t &done);
+    SystemError write(std::string_view bytes, std::size_t &done);
     // Removes the last `written` bytes, the part of an append that failed.
     void cutBack(std::size_t written);
 
-    int m_fd = -1;
+    // The open file as the system holds it, defined by each system's implementation; none while
+    // closed.
+    struct Handle;
+    std::unique_ptr<Handle> m_handle;
 };
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/local_time.h"
+#include "platform/system_error.h"
 
 #include <cstdint>
 #include <string>
@@ -57,11 +58,11 @@ public:
 // rather than pass off what it saw as the whole.
 struct SearchOutcome
 {
-    // 0 when the search went through. Otherwise the system's error number of what ended it:
+    // None when the search went through. Otherwise the system's error of what ended it:
     // `directory` itself could not be opened or read (the visitor may have seen some of its
     // entries then), or, in any directory of the search, the process or the system ran out of
-    // file descriptors (EMFILE, ENFILE).
-    int error = 0;
+    // file descriptors (ErrorKind::TooManyOpenFiles).
+    SystemError error;
     // The directory the error concerns, ending in "/": `directory` itself or one below it.
     std::string path;
     bool inSubdirectory = false;
@@ -74,7 +75,8 @@ struct SearchOutcome
 // about a quarter of the descriptors the process may have. A subdirectory that cannot be opened or
 // read for any other reason than a lack of descriptors yields nothing more and the search goes on.
 // When the search ends with an error it stops at once: directories entered are then not left. An
-// empty `directory` cannot be opened (ENOENT); one that is no directory gives ENOTDIR.
+// empty `directory` cannot be opened (ErrorKind::NotFound); one that is no directory gives
+// ErrorKind::NotADirectory.
 SearchOutcome searchTree(const std::string &directory, bool descend, TreeVisitor &visitor);
 
 } // namespace platform

@@ -16,4 +16,8 @@ bool pathExists(const std::string &path);
 // WAYLAND_DISPLAY). Under cron or a systemd timer there is none.
 bool hasDisplay();
 
+// The window system's ways to the session's displays, as the names of Qt's platform plugins, in
+// the order to try them, each followed by ";" ("wayland;xcb;"); empty without a display.
+std::string displayPlatforms();
+
 } // namespace platform

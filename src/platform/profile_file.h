@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/system_error.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,13 +22,10 @@ namespace platform {
 class ProfileFile
 {
 public:
-    // `load` found something at the path that is no regular file (a folder, a pipe, a device).
-    static constexpr int kNotARegularFile = -1;
-
-    // Reads the regular file at `path`. Returns nothing, with `error` set to the system's error
-    // number or kNotARegularFile, when it is missing, cannot be read, or is no regular file; a
-    // pipe is never waited on.
-    static std::optional<ProfileFile> load(const std::string &path, int &error);
+    // Reads the regular file at `path`. Returns nothing, with `error` set, when it is missing,
+    // cannot be read, or is no regular file (ErrorKind::NotARegularFile: a pipe, a device; a
+    // folder is AccessDenied); a pipe is never waited on.
+    static std::optional<ProfileFile> load(const std::string &path, SystemError &error);
     // Parses profile text already in memory.
     static ProfileFile parse(std::string_view text);
 

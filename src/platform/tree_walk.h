@@ -1,8 +1,10 @@
 #pragma once
 
 #include "platform/dir_search.h"
+#include "platform/system_error.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,7 +15,7 @@ namespace platform {
 enum class Removal : unsigned char {
     Removed,
     Gone, // there was no entry of that name any more: nothing to remove
-    Refused, // the system refused to remove it; the error number says why
+    Refused, // the system refused to remove it; its error says why
     Changed, // the entry under the name is no longer the one the listing saw
     DirectoryChanged, // the current directory is no longer where the listing found it
 };
@@ -21,7 +23,7 @@ enum class Removal : unsigned char {
 struct RemoveResult
 {
     Removal removal = Removal::Removed;
-    int error = 0; // the system's error number, for Removal::Refused
+    SystemError error; // the system's error, for Removal::Refused
 };
 
 // Moves through a listed tree one level at a time to delete files in it. One directory is current
@@ -56,7 +58,7 @@ public:
     // there is none or it is not the one listed.
     bool enterParent(const EntryIdentity &expected);
 
-    bool hasCurrent() const { return !m_levels.empty(); }
+    bool hasCurrent() const;
     void close();
 
     // Removes the file `name` from the current directory, but only while it is still the entry
@@ -66,37 +68,10 @@ public:
     RemoveResult removeFile(std::string_view name, const EntryIdentity &expected);
 
 private:
-    // An open directory of the way down, checked when it was entered.
-    struct Level
-    {
-        int fd = -1;
-        std::uint64_t device = 0;
-        std::uint64_t inode = 0;
-    };
-
-    bool push(int fd, const EntryIdentity &expected);
-    int currentFd() const { return m_levels.empty() ? -1 : m_levels.back().fd; }
-    void popName();
-    // Whether the current directory is still reached by its listed names: from the listed top
-    // when `whole`, else from the open directory a few levels up.
-    bool inPlace(bool whole);
-    // Counts one move or removal; true when the whole chain is due to be checked.
-    bool checkWhenDue(bool move);
-
-    // The current directory last, and above it the directories it was entered from, so that a
-    // move up needs no lookup; only the nearest few are kept open, however deep the tree is.
-    std::vector<Level> m_levels;
-    std::size_t m_openLevels; // how many of them stay open at most
-    // The listed top, open for the walk's whole stay in its tree, and the path from it to the
-    // current directory: names joined by "/", each starting at its offset.
-    int m_topFd = -1;
-    std::string m_path;
-    std::vector<std::size_t> m_nameStarts;
-    // Moves and removals since the whole chain was last checked, a move weighing as much as
-    // the removals allowed between checks, and when that was.
-    std::uint64_t m_weightSinceCheck = 0;
-    std::int64_t m_checkedAtMs = 0;
-    std::string m_name; // a NUL-terminated copy of the name being used
+    // The system's open directories of the way down and the path between them, defined by each
+    // system's implementation.
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
 };
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #include "startup/form_create.h"
 
 #include "core/messages.h"
+#include "platform/path_separator.h"
 #include "startup/command_line.h"
 #include "startup/integer_syntax.h"
 #include "startup/settings_file.h"
@@ -36,8 +37,8 @@ StartupResult FormCreate(core::JobState &state, const CommandLine &commandLine,
     if (!switches.directory.empty()) {
         // The folder of this run, added and selected like one added with the folder button.
         std::string directory = switches.directory;
-        if (directory.back() != '/')
-            directory.push_back('/');
+        if (directory.back() != platform::kPathSeparator)
+            directory.push_back(platform::kPathSeparator);
         state.Directories.push_back(directory);
         state.SelectedDirectory = directory;
         result.directoryGiven = true;

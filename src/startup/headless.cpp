@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/selection.h"
+#include "platform/system_error.h"
 #include "platform/text.h"
 #include "startup/command_line.h"
 #include "startup/form_create.h"
@@ -10,7 +11,6 @@
 #include "startup/selected_folder.h"
 #include "startup/unattended.h"
 
-#include <cerrno>
 #include <new>
 
 namespace startup {
@@ -79,14 +79,14 @@ int runHeadless(const CommandLine &commandLine, const std::string &settingsPath,
         core::Refresh(state);
         requireSearchedFolder(state);
         if (!writeListing(state, out))
-            return report(err, core::messages::fileError(errno));
+            return report(err, core::messages::fileError(platform::lastSystemError()));
         return 0;
     } catch (const RefusedArgument &error) {
         return report(err, error, kRefused);
     } catch (const core::AppError &error) {
         return report(err, error);
     } catch (const std::bad_alloc &) {
-        return report(err, core::messages::fileError(ENOMEM));
+        return report(err, core::messages::fileError(platform::outOfMemoryError()));
     } catch (const std::exception &error) {
         return report(err, error.what());
     }

@@ -1,9 +1,8 @@
 #include "startup/listing_output.h"
 
 #include "core/listing_texts.h"
+#include "platform/system_error.h"
 #include "platform/text.h"
-
-#include <cerrno>
 
 namespace startup {
 
@@ -57,7 +56,7 @@ bool writeListing(const core::JobState &state, std::FILE *out)
     buffer.push_back('\n');
     if (!flush(buffer, out))
         return false;
-    errno = 0;
+    platform::clearLastSystemError();
     return std::fflush(out) == 0 && !std::ferror(out);
 }
 

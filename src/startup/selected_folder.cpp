@@ -20,7 +20,7 @@ void requireSelectedFolder(const core::JobState &state, const StartupResult &sta
 
 void requireSearchedFolder(const core::JobState &state)
 {
-    if (state.SearchError != 0)
+    if (state.SearchError)
         throw core::AppError(core::messages::fileError(state.SearchError), state.SelectedDirectory);
 }
 

@@ -3,16 +3,15 @@
 #include "core/errors.h"
 #include "core/messages.h"
 #include "platform/environment.h"
+#include "platform/path_separator.h"
 #include "platform/profile_file.h"
 #include "startup/integer_syntax.h"
-
-#include <cerrno>
 
 namespace startup {
 
 std::string settingsFilePathFor(const std::string &programPath)
 {
-    const std::size_t slash = programPath.rfind('/');
+    const std::size_t slash = programPath.rfind(platform::kPathSeparator);
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     // A dot counts as the start of an extension only after some other character of the name, so
     // "/x/.hidden" has none and becomes "/x/.hidden.ini".
@@ -53,15 +52,12 @@ Settings readSettings(const std::string &settingsPath, bool required)
     Settings settings;
     if (settingsPath.empty())
         return settings;
-    int error = 0;
+    platform::SystemError error;
     const auto loaded = platform::ProfileFile::load(settingsPath, error);
     if (!loaded) {
-        if (error == ENOENT && !required)
+        if (error.kind == platform::ErrorKind::NotFound && !required)
             return settings;
-        throw core::AppError(error == platform::ProfileFile::kNotARegularFile
-                ? std::string(core::messages::kNotARegularFile)
-                : core::messages::fileError(error),
-            settingsPath);
+        throw core::AppError(core::messages::fileError(error), settingsPath);
     }
     const platform::ProfileFile &profile = *loaded;
     settings.found = true;
@@ -70,8 +66,8 @@ Settings readSettings(const std::string &settingsPath, bool required)
         auto directory = profile.value("Pfade", std::to_string(n));
         if (!directory || directory->empty() || *directory == "*")
             break;
-        if (directory->back() != '/')
-            *directory += '/';
+        if (directory->back() != platform::kPathSeparator)
+            *directory += platform::kPathSeparator;
         settings.directories.push_back(std::move(*directory));
     }
 

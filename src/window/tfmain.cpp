@@ -6,6 +6,8 @@
 #include "core/messages.h"
 #include "core/number_format.h"
 #include "core/selection.h"
+#include "platform/path_separator.h"
+#include "platform/system_error.h"
 #include "startup/command_line.h"
 #include "startup/unattended.h"
 #include "window/dialogs.h"
@@ -30,7 +32,6 @@
 #include <QTableView>
 #include <QToolButton>
 #include <algorithm>
-#include <cerrno>
 #include <new>
 
 namespace window {
@@ -127,7 +128,7 @@ template <typename Handler> bool TFmain::guarded(Handler &&handler)
     } catch (const core::AppError &error) {
         showError(error.what(), error.path(), error.note());
     } catch (const std::bad_alloc &) {
-        showError(core::messages::fileError(ENOMEM));
+        showError(core::messages::fileError(platform::outOfMemoryError()));
     }
     return false;
 }
@@ -416,8 +417,8 @@ void TFmain::SpeedButton1Click()
     // A chooser that reports success with an empty path adds nothing.
     if (folder && !folder->isEmpty()) {
         std::string path = QFile::encodeName(*folder).toStdString();
-        if (path.back() != '/')
-            path += '/';
+        if (path.back() != platform::kPathSeparator)
+            path += platform::kPathSeparator;
         m_state.Directories.push_back(path);
         addDirectoryEntry(path);
         dir->setCurrentIndex(dir->count() - 1);

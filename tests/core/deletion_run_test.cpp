@@ -340,7 +340,7 @@ TEST(DeleteListed, LogsWhyTheSystemRefusedADeletion)
     EXPECT_FALSE(tree.exists("data/frei.log"));
     ASSERT_EQ(report.stayed.size(), 1u);
     EXPECT_EQ(report.stayed[0].outcome, core::Outcome::Refused);
-    EXPECT_EQ(report.stayed[0].error, EPERM);
+    EXPECT_EQ(report.stayed[0].error, platform::systemError(EPERM));
     EXPECT_EQ(report.deleted, 1u);
     std::vector<std::string> expected;
     for (const std::string &path : listedPaths(state))

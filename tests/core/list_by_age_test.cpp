@@ -284,15 +284,15 @@ TEST(Refresh, RecordsWhyTheSelectedDirectoryCouldNotBeSearched)
         state.KeepCount = 0;
         for (const Case &c : cases) {
             state.SelectedDirectory = c.directory;
-            state.SearchError = -1; // whatever the last listing left
+            state.SearchError = platform::systemError(EIO); // whatever the last listing left
             core::Refresh(state);
-            EXPECT_EQ(state.SearchError, c.error) << c.directory;
+            EXPECT_EQ(state.SearchError, platform::systemError(c.error)) << c.directory;
             EXPECT_EQ(state.Table.isEmptyListing(), c.error != 0 || c.directory.empty());
         }
         state.SelectedDirectory = tree / "missing";
         core::Refresh(state);
         core::clearListing(state);
-        EXPECT_EQ(state.SearchError, 0);
+        EXPECT_FALSE(state.SearchError);
     }
 }
 
@@ -342,7 +342,7 @@ TEST(Refresh, RunningOutOfDescriptorsIsAnErrorNotAShorterListing)
             EXPECT_STREQ(error.what(), "Zu viele geöffnete Dateien");
             EXPECT_EQ(error.path(), c.path);
         }
-        EXPECT_EQ(state.SearchError, c.searchError);
+        EXPECT_EQ(state.SearchError, platform::systemError(c.searchError));
         EXPECT_TRUE(state.Table.isEmptyListing());
         EXPECT_EQ(core::statusFiles(state), "0 Dateien");
         EXPECT_FALSE(state.DeleteEnabled);

@@ -36,7 +36,7 @@ TEST(ProfileFile, LoadsARealFileWithoutCuttingLongValues)
     const testing_support::TempTree tree;
     const std::string longPath = "/" + std::string(5000, 'd') + "/";
     tree.writeFile("a.ini", "\xEF\xBB\xBF[Pfade]\r\n1=" + longPath + "\r\n");
-    int error = 0;
+    platform::SystemError error;
     const auto loaded = ProfileFile::load(tree / "a.ini", error);
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->value("Pfade", "1"), longPath);
@@ -48,11 +48,14 @@ TEST(ProfileFile, ReadsOnlyRegularFilesAndSaysWhyNot)
     ASSERT_EQ(mkfifo((tree / "pipe.ini").c_str(), 0600), 0);
     tree.writeFile("a.ini", "[Pfade]\n1=/srv\n");
     // A pipe nobody writes to is refused at once rather than waited on for ever.
-    const std::pair<std::string, int> cases[] = { { tree / "missing.ini", ENOENT },
-        { tree.path(), EISDIR }, { tree / "pipe.ini", ProfileFile::kNotARegularFile },
-        { "", ENOENT }, { tree / std::string("a.ini\0x", 7), ENOENT } };
+    const platform::SystemError notRegular { platform::ErrorKind::NotARegularFile, 0 };
+    const std::pair<std::string, platform::SystemError> cases[]
+        = { { tree / "missing.ini", platform::systemError(ENOENT) },
+              { tree.path(), platform::systemError(EISDIR) }, { tree / "pipe.ini", notRegular },
+              { "", platform::systemError(ENOENT) },
+              { tree / std::string("a.ini\0x", 7), platform::systemError(ENOENT) } };
     for (const auto &[path, expected] : cases) {
-        int error = 0;
+        platform::SystemError error;
         EXPECT_FALSE(ProfileFile::load(path, error)) << path;
         EXPECT_EQ(error, expected) << path;
     }

@@ -8,68 +8,76 @@
 
 namespace platform {
 
+struct LockedAppendFile::Handle
+{
+    int fd = -1;
+};
+
+LockedAppendFile::LockedAppendFile() = default;
+
 LockedAppendFile::~LockedAppendFile()
 {
     close();
 }
 
-int LockedAppendFile::open(const std::string &path)
+SystemError LockedAppendFile::open(const std::string &path)
 {
     close();
     // A path holding a NUL byte would be cut there and name another file.
     if (path.find('\0') != std::string::npos)
-        return ENOENT;
+        return systemError(ENOENT);
     if (path.size() > kMaxPathLength)
-        return ENAMETOOLONG;
+        return systemError(ENAMETOOLONG);
     // Opened without blocking, so that a pipe of that name with nobody reading it fails at once
     // rather than holding an unattended run for ever; writes block again as usual.
     const int fd = ::open(
         path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
     if (fd < 0)
-        return errno;
+        return lastSystemError();
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno == EWOULDBLOCK ? kLockedByAnother : errno;
+        const SystemError error
+            = errno == EWOULDBLOCK ? SystemError { ErrorKind::InUse, errno } : lastSystemError();
         ::close(fd);
         return error;
     }
-    m_fd = fd;
-    return 0;
+    m_handle = std::make_unique<Handle>(Handle { fd });
+    return {};
 }
 
-int LockedAppendFile::write(std::string_view bytes, std::size_t &done)
+SystemError LockedAppendFile::write(std::string_view bytes, std::size_t &done)
 {
     done = 0;
-    if (m_fd < 0)
-        return EBADF;
+    if (!m_handle)
+        return systemError(EBADF);
     while (done < bytes.size()) {
-        const ssize_t written = ::write(m_fd, bytes.data() + done, bytes.size() - done);
+        const ssize_t written = ::write(m_handle->fd, bytes.data() + done, bytes.size() - done);
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            return errno;
+            return lastSystemError();
         }
         done += static_cast<std::size_t>(written);
     }
-    return 0;
+    return {};
 }
 
-int LockedAppendFile::append(std::string_view bytes)
+SystemError LockedAppendFile::append(std::string_view bytes)
 {
     std::size_t done = 0;
-    const int error = write(bytes, done);
-    if (error != 0 && done > 0)
+    const SystemError error = write(bytes, done);
+    if (error && done > 0)
         cutBack(done);
     return error;
 }
 
-int LockedAppendFile::appendLines(std::string_view lines, std::size_t &whole)
+SystemError LockedAppendFile::appendLines(std::string_view lines, std::size_t &whole)
 {
     std::size_t done = 0;
-    const int error = write(lines, done);
+    const SystemError error = write(lines, done);
     whole = lines.size();
-    if (error == 0)
-        return 0;
+    if (!error)
+        return {};
     const std::size_t lastEnd = done == 0 ? std::string_view::npos : lines.rfind('\n', done - 1);
     whole = lastEnd == std::string_view::npos ? 0 : lastEnd + 1;
     if (done > whole)
@@ -82,23 +90,24 @@ void LockedAppendFile::cutBack(std::size_t written)
     // Appending leaves the offset at the end of what was written. The part is cut off only while
     // it is still the end of the file: the lock keeps other runs out, but not every writer honours
     // it, and a line appended by another after it must not be cut.
-    const off_t end = lseek(m_fd, 0, SEEK_CUR);
+    const int fd = m_handle->fd;
+    const off_t end = lseek(fd, 0, SEEK_CUR);
     struct stat info;
-    if (end < 0 || fstat(m_fd, &info) != 0 || info.st_size != end)
+    if (end < 0 || fstat(fd, &info) != 0 || info.st_size != end)
         return;
     const off_t start = end - static_cast<off_t>(written);
     if (start >= 0)
-        static_cast<void>(ftruncate(m_fd, start));
+        static_cast<void>(ftruncate(fd, start));
 }
 
-int LockedAppendFile::close()
+SystemError LockedAppendFile::close()
 {
-    if (m_fd < 0)
-        return 0;
-    const int fd = m_fd;
-    m_fd = -1;
+    if (!m_handle)
+        return {};
+    const int fd = m_handle->fd;
+    m_handle.reset();
     // Closing releases the lock.
-    return ::close(fd) == 0 ? 0 : errno;
+    return ::close(fd) == 0 ? SystemError {} : lastSystemError();
 }
 
 } // namespace platform

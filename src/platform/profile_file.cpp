@@ -2,11 +2,6 @@
 
 #include "platform/text.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace platform {
 
 namespace {
@@ -30,55 +25,7 @@ std::string_view unquote(std::string_view value)
     return value;
 }
 
-// Reads the whole regular file; nothing, with `error` set, when it cannot.
-std::optional<std::string> readWholeFile(const std::string &path, int &error)
-{
-    // Opened without blocking: a pipe of that name, with nobody writing to it, would hold the
-    // start for ever.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        error = errno;
-        return std::nullopt;
-    }
-    struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        error = S_ISDIR(info.st_mode) ? EISDIR : ProfileFile::kNotARegularFile;
-        ::close(fd);
-        return std::nullopt;
-    }
-    std::string content;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0) {
-            error = errno;
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (count == 0)
-            break;
-        content.append(buffer, static_cast<std::size_t>(count));
-    }
-    ::close(fd);
-    return content;
-}
-
 } // namespace
-
-std::optional<ProfileFile> ProfileFile::load(const std::string &path, int &error)
-{
-    // A name cut at a NUL byte would be another file.
-    if (path.empty() || path.find('\0') != std::string::npos) {
-        error = ENOENT;
-        return std::nullopt;
-    }
-    const auto content = readWholeFile(path, error);
-    if (!content)
-        return std::nullopt;
-    return parse(*content);
-}
 
 ProfileFile ProfileFile::parse(std::string_view text)
 {

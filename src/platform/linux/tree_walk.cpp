@@ -1,6 +1,7 @@
 #include "platform/tree_walk.h"
 
-#include "platform/posix/open_levels.h"
+#include "platform/linux/open_levels.h"
+#include "platform/system_error.h"
 
 #include <algorithm>
 #include <atomic>
@@ -127,18 +128,65 @@ int openBeneath(int dirFd, const std::string &path, std::size_t from)
 
 } // namespace
 
-TreeWalk::TreeWalk(std::size_t walks)
+// The walk's state on Linux: the open directories as descriptors.
+struct TreeWalk::Impl
+{
+    explicit Impl(std::size_t walks);
+    ~Impl();
+    Impl(const Impl &) = delete;
+    Impl &operator=(const Impl &) = delete;
+
+    bool openTop(const std::string &path, const EntryIdentity &expected);
+    bool enterChild(std::string_view name, const EntryIdentity &expected);
+    bool enterParent(const EntryIdentity &expected);
+    void close();
+    RemoveResult removeFile(std::string_view name, const EntryIdentity &expected);
+
+    // An open directory of the way down, checked when it was entered.
+    struct Level
+    {
+        int fd = -1;
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+    };
+
+    bool push(int fd, const EntryIdentity &expected);
+    int currentFd() const { return m_levels.empty() ? -1 : m_levels.back().fd; }
+    void popName();
+    // Whether the current directory is still reached by its listed names: from the listed top
+    // when `whole`, else from the open directory a few levels up.
+    bool inPlace(bool whole);
+    // Counts one move or removal; true when the whole chain is due to be checked.
+    bool checkWhenDue(bool move);
+
+    // The current directory last, and above it the directories it was entered from, so that a
+    // move up needs no lookup; only the nearest few are kept open, however deep the tree is.
+    std::vector<Level> m_levels;
+    std::size_t m_openLevels; // how many of them stay open at most
+    // The listed top, open for the walk's whole stay in its tree, and the path from it to the
+    // current directory: names joined by "/", each starting at its offset.
+    int m_topFd = -1;
+    std::string m_path;
+    std::vector<std::size_t> m_nameStarts;
+    // Moves and removals since the whole chain was last checked, a move weighing as much as
+    // the removals allowed between checks, and when that was.
+    std::uint64_t m_weightSinceCheck = 0;
+    std::int64_t m_checkedAtMs = 0;
+    std::string m_name; // a NUL-terminated copy of the name being used
+};
+
+TreeWalk::Impl::Impl(std::size_t walks)
     : m_openLevels(
         std::max<std::size_t>(3, directoriesKeptOpen() / std::max<std::size_t>(1, walks)))
 {
 }
 
-TreeWalk::~TreeWalk()
+TreeWalk::Impl::~Impl()
 {
     close();
 }
 
-void TreeWalk::close()
+void TreeWalk::Impl::close()
 {
     for (const Level &level : m_levels)
         ::close(level.fd);
@@ -150,7 +198,7 @@ void TreeWalk::close()
     m_nameStarts.clear();
 }
 
-bool TreeWalk::push(int fd, const EntryIdentity &expected)
+bool TreeWalk::Impl::push(int fd, const EntryIdentity &expected)
 {
     struct stat info;
     if (fd < 0 || fstat(fd, &info) != 0 || !isEntry(info, expected.device, expected.inode)) {
@@ -167,14 +215,14 @@ bool TreeWalk::push(int fd, const EntryIdentity &expected)
     return true;
 }
 
-void TreeWalk::popName()
+void TreeWalk::Impl::popName()
 {
     const std::size_t start = m_nameStarts.back();
     m_nameStarts.pop_back();
     m_path.resize(start == 0 ? 0 : start - 1);
 }
 
-bool TreeWalk::openTop(const std::string &path, const EntryIdentity &expected)
+bool TreeWalk::Impl::openTop(const std::string &path, const EntryIdentity &expected)
 {
     close();
     // The listed directory itself is reached as the listing reached it.
@@ -192,7 +240,7 @@ bool TreeWalk::openTop(const std::string &path, const EntryIdentity &expected)
     return true;
 }
 
-bool TreeWalk::enterChild(std::string_view name, const EntryIdentity &expected)
+bool TreeWalk::Impl::enterChild(std::string_view name, const EntryIdentity &expected)
 {
     if (m_levels.empty())
         return false;
@@ -213,7 +261,7 @@ bool TreeWalk::enterChild(std::string_view name, const EntryIdentity &expected)
     return true;
 }
 
-bool TreeWalk::enterParent(const EntryIdentity &expected)
+bool TreeWalk::Impl::enterParent(const EntryIdentity &expected)
 {
     if (m_levels.empty() || m_nameStarts.empty()) {
         close();
@@ -245,7 +293,7 @@ bool TreeWalk::enterParent(const EntryIdentity &expected)
     return true;
 }
 
-bool TreeWalk::checkWhenDue(bool move)
+bool TreeWalk::Impl::checkWhenDue(bool move)
 {
     m_weightSinceCheck += move ? kRemovalsPerCheck : 1;
     const std::uint64_t due
@@ -258,7 +306,7 @@ bool TreeWalk::checkWhenDue(bool move)
     return true;
 }
 
-bool TreeWalk::inPlace(bool whole)
+bool TreeWalk::Impl::inPlace(bool whole)
 {
     const std::size_t depth = m_nameStarts.size();
     std::size_t levels = depth;
@@ -279,30 +327,67 @@ bool TreeWalk::inPlace(bool whole)
     return same;
 }
 
-RemoveResult TreeWalk::removeFile(std::string_view name, const EntryIdentity &expected)
+RemoveResult TreeWalk::Impl::removeFile(std::string_view name, const EntryIdentity &expected)
 {
     if (m_levels.empty())
-        return { Removal::DirectoryChanged, 0 };
+        return { Removal::DirectoryChanged, {} };
     if (checkWhenDue(false) && !inPlace(true)) {
         close();
-        return { Removal::DirectoryChanged, 0 };
+        return { Removal::DirectoryChanged, {} };
     }
     m_name.assign(name);
     struct stat info;
     if (fstatat(currentFd(), m_name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno == ENOENT)
-            return { Removal::Gone, 0 };
-        return { Removal::Refused, errno };
+            return { Removal::Gone, {} };
+        return { Removal::Refused, lastSystemError() };
     }
     // A file rewritten or replaced since the listing (a log rotated meanwhile) is not the file
     // the user saw and confirmed: it stays.
     if (S_ISDIR(info.st_mode) || !isListedFile(info, expected))
-        return { Removal::Changed, 0 };
+        return { Removal::Changed, {} };
     if (unlinkat(currentFd(), m_name.c_str(), 0) == 0)
-        return { Removal::Removed, 0 };
+        return { Removal::Removed, {} };
     if (errno == ENOENT)
-        return { Removal::Gone, 0 };
-    return { Removal::Refused, errno };
+        return { Removal::Gone, {} };
+    return { Removal::Refused, lastSystemError() };
+}
+
+TreeWalk::TreeWalk(std::size_t walks)
+    : m_impl(std::make_unique<Impl>(walks))
+{
+}
+
+TreeWalk::~TreeWalk() = default;
+
+bool TreeWalk::openTop(const std::string &path, const EntryIdentity &expected)
+{
+    return m_impl->openTop(path, expected);
+}
+
+bool TreeWalk::enterChild(std::string_view name, const EntryIdentity &expected)
+{
+    return m_impl->enterChild(name, expected);
+}
+
+bool TreeWalk::enterParent(const EntryIdentity &expected)
+{
+    return m_impl->enterParent(expected);
+}
+
+bool TreeWalk::hasCurrent() const
+{
+    return !m_impl->m_levels.empty();
+}
+
+void TreeWalk::close()
+{
+    m_impl->close();
+}
+
+RemoveResult TreeWalk::removeFile(std::string_view name, const EntryIdentity &expected)
+{
+    return m_impl->removeFile(name, expected);
 }
 
 } // namespace platform

@@ -31,4 +31,14 @@ bool hasDisplay()
     return false;
 }
 
+std::string displayPlatforms()
+{
+    std::string platforms;
+    if (environmentValue("WAYLAND_DISPLAY").value_or("") != "")
+        platforms += "wayland;";
+    if (environmentValue("DISPLAY").value_or("") != "")
+        platforms += "xcb;";
+    return platforms;
+}
+
 } // namespace platform

@@ -1,7 +1,8 @@
 #include "platform/dir_search.h"
 
-#include "platform/posix/helper_thread.h"
-#include "platform/posix/open_levels.h"
+#include "platform/helper_thread.h"
+#include "platform/linux/open_levels.h"
+#include "platform/system_error.h"
 
 #include <algorithm>
 #include <atomic>
@@ -310,7 +311,7 @@ public:
         const int error = fstat(fd, &info) != 0 ? errno : 0;
         if (!push(std::move(top), {}, error, info))
             return m_outcome;
-        while (!m_stack.empty() && m_outcome.error == 0)
+        while (!m_stack.empty() && !m_outcome.error)
             step();
         endReadAhead();
         return m_outcome;
@@ -578,7 +579,7 @@ private:
 
     void fail(int error, std::string path, bool inSubdirectory)
     {
-        m_outcome.error = error;
+        m_outcome.error = systemError(error);
         m_outcome.path = std::move(path);
         m_outcome.inSubdirectory = inSubdirectory;
     }
