@@ -206,7 +206,7 @@ TEST(SearchTree, ReadsSiblingDirectoriesAheadInDepthFirstOrder)
                 limit.emplace(descriptors);
             outcome = platform::searchTree(tree.path(), true, recorder);
         }
-        EXPECT_EQ(outcome.error, 0) << descriptors;
+        EXPECT_FALSE(outcome.error) << descriptors;
         EXPECT_EQ(recorder.files, expected) << descriptors;
         EXPECT_EQ(recorder.directoriesEntered, 1 + 40 + 2 * (10 * (0 + 1 + 2 + 3))) << descriptors;
     }
