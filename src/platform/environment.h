@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -19,5 +20,10 @@ bool hasDisplay();
 // The window system's ways to the session's displays, as the names of Qt's platform plugins, in
 // the order to try them, each followed by ";" ("wayland;xcb;"); empty without a display.
 std::string displayPlatforms();
+
+// Where else than beside the program the settings file named `fileName` is looked for, in that
+// order: the system's places for a user's and for every user's settings. An installed program's
+// folder is no place for them on Linux; on Windows the file beside the program is the only one.
+std::vector<std::string> sharedSettingsPlaces(const std::string &fileName);
 
 } // namespace platform

@@ -27,14 +27,8 @@ std::vector<std::string> settingsSearchPath(const std::string &programPath)
     std::vector<std::string> places;
     if (!programPath.empty())
         places.push_back(settingsFilePathFor(programPath));
-    // Only an absolute XDG_CONFIG_HOME counts; otherwise the user's configuration is in ~/.config.
-    const auto configHome = platform::environmentValue("XDG_CONFIG_HOME");
-    const auto home = platform::environmentValue("HOME");
-    if (configHome && configHome->starts_with('/'))
-        places.push_back(*configHome + "/ablagekehrer/ablagekehrer.ini");
-    else if (home && !home->empty())
-        places.push_back(*home + "/.config/ablagekehrer/ablagekehrer.ini");
-    places.emplace_back("/etc/ablagekehrer.ini");
+    for (std::string &place : platform::sharedSettingsPlaces("ablagekehrer.ini"))
+        places.push_back(std::move(place));
     return places;
 }
 

@@ -41,4 +41,18 @@ std::string displayPlatforms()
     return platforms;
 }
 
+std::vector<std::string> sharedSettingsPlaces(const std::string &fileName)
+{
+    std::vector<std::string> places;
+    // Only an absolute XDG_CONFIG_HOME counts; otherwise the user's configuration is in ~/.config.
+    const auto configHome = environmentValue("XDG_CONFIG_HOME");
+    const auto home = environmentValue("HOME");
+    if (configHome && configHome->starts_with('/'))
+        places.push_back(*configHome + "/ablagekehrer/" + fileName);
+    else if (home && !home->empty())
+        places.push_back(*home + "/.config/ablagekehrer/" + fileName);
+    places.push_back("/etc/" + fileName);
+    return places;
+}
+
 } // namespace platform
