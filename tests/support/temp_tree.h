@@ -9,8 +9,9 @@
 
 namespace testing_support {
 
-// A fresh directory under the system's temporary folder, removed with everything in it when the
-// object goes. Paths given to its members are relative to it.
+// A fresh directory under the system's temporary folder, removed with everything in it (read-only
+// files too) when the object goes. Paths given to its members are relative to it; "/" separates
+// their components on every system.
 class TempTree
 {
 public:
@@ -19,7 +20,7 @@ public:
     TempTree(const TempTree &) = delete;
     TempTree &operator=(const TempTree &) = delete;
 
-    // The directory's path, ending in "/".
+    // The directory's path, ending in the system's separator ("/", on Windows "\").
     const std::string &path() const { return m_path; }
     std::string operator/(std::string_view relative) const
     {
@@ -40,8 +41,6 @@ public:
     bool exists(std::string_view relative) const;
 
 private:
-    int openParent(std::string_view relative, std::string &leaf, bool create) const;
-
     std::string m_path;
 };
 
