@@ -34,6 +34,7 @@ public:
     void writeFile(std::string_view relative, std::string_view content = {}) const;
     // Creates a sparse file of `size` bytes.
     void writeSparseFile(std::string_view relative, std::uint64_t size) const;
+    // Throws std::runtime_error where the system makes no link (Wine 8).
     void makeSymlink(std::string_view target, std::string_view relative) const;
     // Sets the modification time, without following a link.
     void setModified(std::string_view relative, std::time_t secondsSinceEpoch) const;

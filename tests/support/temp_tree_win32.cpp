@@ -193,6 +193,11 @@ void TempTree::makeSymlink(std::string_view target, std::string_view relative) c
     if (!CreateSymbolicLinkW(systemPath(linkPath).c_str(),
             platform::win32::wideFromUtf8(targetPath).c_str(), kind | kUnprivilegedLink))
         fail("CreateSymbolicLinkW " + std::string(relative));
+    // Wine 8 answers success and makes nothing: a test that needs the link must not go on
+    // without it.
+    const DWORD made = GetFileAttributesW(systemPath(linkPath).c_str());
+    if (made == INVALID_FILE_ATTRIBUTES || !(made & FILE_ATTRIBUTE_REPARSE_POINT))
+        throw std::runtime_error("the system made no link at " + std::string(relative));
 }
 
 void TempTree::setModified(std::string_view relative, std::time_t secondsSinceEpoch) const
