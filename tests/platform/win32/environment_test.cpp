@@ -37,11 +37,18 @@ TEST(Environment, PathExistsBeyondTwoHundredSixtyCharacters)
     EXPECT_FALSE(platform::pathExists(std::string(tree / deep) + std::string(1, '\0') + "x"));
 }
 
-TEST(Environment, AnInvisibleWindowStationHasNoDisplay)
+TEST(Environment, OnlyTheVisibleWindowStationHasADisplay)
 {
+    // The interactive station, which a logged-on user (and every program under Wine) runs in.
+    const HWINSTA interactive = GetProcessWindowStation();
+    wchar_t name[64] {};
+    GetUserObjectInformationW(interactive, UOI_NAME, name, sizeof name, nullptr);
+    if (std::wstring_view(name) == L"WinSta0") {
+        EXPECT_TRUE(platform::hasDisplay());
+    }
+
     // A Task Scheduler job that runs whether or not a user is logged on gets a window station of
     // its own, which nobody sees; this one stands for it.
-    const HWINSTA interactive = GetProcessWindowStation();
     const HWINSTA hidden
         = CreateWindowStationW(L"ablage-test-hidden", 0, WINSTA_ALL_ACCESS, nullptr);
     ASSERT_NE(hidden, nullptr) << GetLastError();
