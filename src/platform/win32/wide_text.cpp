@@ -60,6 +60,22 @@ bool decodeOne(std::string_view text, std::size_t &i, bool allowSurrogates, char
     return true;
 }
 
+// The text a system call writes into a buffer by `call(buffer, size)`, which returns its length,
+// or the size it needs (its NUL counted) when the buffer is too small, or 0 on failure.
+template <typename Call> std::wstring systemText(Call call)
+{
+    std::wstring text(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = call(text.data(), static_cast<DWORD>(text.size()));
+        if (length == 0)
+            return {};
+        const bool fits = length < text.size();
+        text.resize(length);
+        if (fits)
+            return text;
+    }
+}
+
 void appendUtf8(std::string &out, char32_t code)
 {
     if (code < 0x80) {
@@ -132,9 +148,46 @@ std::wstring extendedLengthForm(std::wstring_view fullPath)
 {
     if (fullPath.starts_with(L"\\\\?\\") || fullPath.starts_with(L"\\\\.\\"))
         return std::wstring(fullPath);
-    if (fullPath.starts_with(L"\\\\"))
-        return L"\\\\?\\UNC\\" + std::wstring(fullPath.substr(2));
-    return L"\\\\?\\" + std::wstring(fullPath);
+    std::wstring path(fullPath);
+    for (wchar_t &c : path) {
+        if (c == L'/')
+            c = L'\\';
+    }
+    // The root: "\\?\C:" for a drive, "\\?\UNC\server\share" for a share. ".." never climbs
+    // above it, as the system's own resolution does not.
+    std::wstring result;
+    std::size_t rest = 0;
+    if (path.starts_with(L"\\\\")) {
+        const std::size_t server = path.find(L'\\', 2);
+        const std::size_t share
+            = server == std::wstring::npos ? server : path.find(L'\\', server + 1);
+        rest = share == std::wstring::npos ? path.size() : share;
+        result = L"\\\\?\\UNC\\" + path.substr(2, rest - 2);
+    } else {
+        rest = 2;
+        result = L"\\\\?\\" + path.substr(0, rest);
+    }
+    const std::size_t rootLength = result.size();
+    for (std::size_t start = rest; start < path.size();) {
+        std::size_t end = path.find(L'\\', start);
+        if (end == std::wstring::npos)
+            end = path.size();
+        const std::wstring_view part = std::wstring_view(path).substr(start, end - start);
+        start = end + 1;
+        if (part.empty() || part == L".")
+            continue;
+        if (part == L"..") {
+            const std::size_t last = result.rfind(L'\\');
+            result.resize(last > rootLength ? last : rootLength);
+            continue;
+        }
+        result += L'\\';
+        result += part;
+    }
+    // A root, and a folder written with its final separator, keep it.
+    if (result.size() == rootLength || path.ends_with(L'\\'))
+        result += L'\\';
+    return result;
 }
 
 std::wstring longPath(std::string_view path)
@@ -142,24 +195,29 @@ std::wstring longPath(std::string_view path)
     if (path.empty() || path.find('\0') != std::string_view::npos)
         return {};
     const std::wstring wide = wideFromUtf8(path);
-    // The extended form is taken as the caller wrote it: the system does not normalise it.
+    // The extended form is taken as the caller wrote it.
     if (wide.starts_with(L"\\\\?\\"))
         return wide;
-    // The system resolves "." and "..", the current folder and drive, and "/" as a separator,
-    // which the extended form would otherwise take literally.
-    std::wstring full(wide.size() + MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length
-            = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-        if (length == 0)
-            return {};
-        if (length < full.size()) {
-            full.resize(length);
-            break;
-        }
-        full.resize(length);
-    }
-    return extendedLengthForm(full);
+    // A device name ("NUL", "C:\x\CON") names the device in any folder; the system says so.
+    const std::wstring full = systemText([&](wchar_t *buffer, DWORD size) {
+        return GetFullPathNameW(wide.c_str(), size, buffer, nullptr);
+    });
+    if (full.empty() || full.starts_with(L"\\\\.\\"))
+        return full;
+    // The system's full path has lost the final dots and blanks of each name, which the
+    // extended form keeps (a name may end in them): full paths are resolved here, and relative
+    // ones only take the current folder from the system.
+    const auto isSeparator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    const bool onDrive = wide.size() >= 3 && wide[1] == L':' && isSeparator(wide[2]);
+    const bool onShare = wide.size() >= 2 && isSeparator(wide[0]) && isSeparator(wide[1]);
+    if (onDrive || onShare)
+        return extendedLengthForm(wide);
+    const bool fromCurrentFolder = !isSeparator(wide[0]) && !(wide.size() >= 2 && wide[1] == L':');
+    if (!fromCurrentFolder)
+        return extendedLengthForm(full);
+    const std::wstring current = systemText(
+        [](wchar_t *buffer, DWORD size) { return GetCurrentDirectoryW(size, buffer); });
+    return current.empty() ? std::wstring() : extendedLengthForm(current + L"\\" + wide);
 }
 
 } // namespace platform::win32

@@ -20,7 +20,7 @@ TEST(Environment, ReadsVariablesInUtf8)
     SetEnvironmentVariableW(L"ABLAGE_TEST_LONG", nullptr);
 }
 
-TEST(Environment, PathExistsBeyondTwoHundredSixtyCharacters)
+TEST(Environment, PathExistsReachesLongPathsAndEveryName)
 {
     const testing_support::TempTree tree;
     const std::string deep = std::string(120, 'a') + "/" + std::string(120, 'b') + "/"
@@ -32,6 +32,10 @@ TEST(Environment, PathExistsBeyondTwoHundredSixtyCharacters)
     // A name the ANSI code page cannot hold.
     tree.writeFile("\xD0\x96\xE2\x82\xAC\xF0\x9F\x98\x80.log");
     EXPECT_TRUE(platform::pathExists(tree / "\xD0\x96\xE2\x82\xAC\xF0\x9F\x98\x80.log"));
+    // A name ending in a dot, which only the extended form reaches.
+    tree.writeFile("punkt.");
+    EXPECT_TRUE(platform::pathExists(tree / "punkt."));
+    EXPECT_FALSE(platform::pathExists(tree / "punkt"));
     EXPECT_FALSE(platform::pathExists(tree / "missing"));
     EXPECT_FALSE(platform::pathExists(""));
     EXPECT_FALSE(platform::pathExists(std::string(tree / deep) + std::string(1, '\0') + "x"));

@@ -70,6 +70,7 @@ TEST(ProfileText, ReadsRegularFilesOnly)
         { tree / "missing/x.ini", ERROR_PATH_NOT_FOUND },
         { tree / "folder.ini", platform::ProfileFile::kNotARegularFile },
         { "NUL", platform::ProfileFile::kNotARegularFile },
+        { tree / "NUL", platform::ProfileFile::kNotARegularFile },
         { "", ERROR_INVALID_NAME },
     };
     for (const Case &c : cases) {

@@ -64,9 +64,18 @@ TEST(WideText, LongPathsTakeTheExtendedForm)
     const Case cases[] = {
         { "C:\\daten\\alt.log", L"\\\\?\\C:\\daten\\alt.log" },
         { "C:/daten/./alt/../log/", L"\\\\?\\C:\\daten\\log\\" },
+        { "C:\\\\a\\\\b", L"\\\\?\\C:\\a\\b" },
+        { "C:\\", L"\\\\?\\C:\\" },
+        { "C:\\a\\..\\..\\b", L"\\\\?\\C:\\b" },
+        // The extended form keeps what the system would drop: final dots and blanks of a name.
+        { "C:\\name. \\x.", L"\\\\?\\C:\\name. \\x." },
         { "\\\\server\\share\\logs", L"\\\\?\\UNC\\server\\share\\logs" },
+        { "//server/share/a/../../b", L"\\\\?\\UNC\\server\\share\\b" },
         { "\\\\?\\C:\\a\\..\\b", L"\\\\?\\C:\\a\\..\\b" },
         { "\\\\.\\pipe\\ablage", L"\\\\.\\pipe\\ablage" },
+        // Device names name the device in every folder.
+        { "NUL", L"\\\\.\\NUL" },
+        { "C:\\daten\\con", L"\\\\.\\con" },
         { "", L"" },
         { std::string("C:\\a\0b", 6), L"" },
     };
@@ -81,6 +90,9 @@ TEST(WideText, LongPathsTakeTheExtendedForm)
     if (!folder.ends_with(L'\\'))
         folder += L'\\';
     EXPECT_EQ(longPath("sub/x.txt"), extendedLengthForm(folder + L"sub\\x.txt"));
+    EXPECT_EQ(longPath("./sub/x. "), extendedLengthForm(folder + L"sub\\x. "));
+    EXPECT_EQ(longPath(".."), extendedLengthForm(folder + L".."));
+    EXPECT_EQ(longPath("\\top"), extendedLengthForm(folder.substr(0, 2) + L"\\top"));
 
     const std::string deep = "C:\\" + std::string(300, 'a') + "\\" + std::string(300, 'b');
     EXPECT_EQ(longPath(deep), L"\\\\?\\" + wideFromUtf8(deep));
