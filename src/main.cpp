@@ -1,5 +1,6 @@
 #include "platform/environment.h"
 #include "platform/locale_formats.h"
+#include "platform/program_arguments.h"
 #include "platform/program_path.h"
 #include "startup/command_line.h"
 #include "startup/headless.h"
@@ -59,8 +60,11 @@ std::optional<int> runWithWindow(int &argc, char **argv, const startup::CommandL
 int main(int argc, char **argv)
 {
     // Read once; everything below is handed what it asks.
-    const startup::CommandLine commandLine
-        = startup::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    // Linux hands over the arguments split by the shell; Windows one text, split by the
+    // program's own rule.
+    const platform::ProgramArguments given = platform::programArguments(argc, argv);
+    const startup::CommandLine commandLine = startup::parseCommandLine(
+        given.unsplit ? startup::splitCommandLine(*given.unsplit) : given.split);
     const startup::Requests &requests = commandLine.requests;
     const std::string program = platform::ownExecutablePath();
     if (requests.help || requests.version) {

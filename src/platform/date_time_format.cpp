@@ -58,6 +58,18 @@ void DateTimeFormat::compile(const std::string &pattern, const LocaleFormats &lo
             continue;
         }
         const std::size_t start = i++;
+        // The forms without a leading zero are formatted here: not every C library knows them.
+        if (pattern[i] == '-' && i + 1 < pattern.size()) {
+            constexpr std::string_view kUnpadded = "dmyHIMS";
+            constexpr Field kUnpaddedFields[] = { Field::DayUnpadded, Field::MonthUnpadded,
+                Field::Year2Unpadded, Field::Hour24Unpadded, Field::Hour12Unpadded,
+                Field::MinuteUnpadded, Field::SecondUnpadded };
+            if (const std::size_t k = kUnpadded.find(pattern[i + 1]); k != std::string_view::npos) {
+                m_pieces.push_back({ kUnpaddedFields[k], {} });
+                ++i;
+                continue;
+            }
+        }
         // Flags, a width or an E/O modifier: left to the C library as a whole.
         while (i < pattern.size()
             && std::string_view("-_0^#EO123456789").find(pattern[i]) != std::string_view::npos)
@@ -175,6 +187,27 @@ void DateTimeFormat::append(std::string &out, const LocalTime &time) const
             break;
         case Field::AmPm:
             out += time.hour < 12 ? m_am : m_pm;
+            break;
+        case Field::DayUnpadded:
+            appendNumber(out, time.day);
+            break;
+        case Field::MonthUnpadded:
+            appendNumber(out, time.month);
+            break;
+        case Field::Year2Unpadded:
+            appendNumber(out, ((time.year % 100) + 100) % 100);
+            break;
+        case Field::Hour24Unpadded:
+            appendNumber(out, time.hour);
+            break;
+        case Field::Hour12Unpadded:
+            appendNumber(out, time.hour % 12 == 0 ? 12 : time.hour % 12);
+            break;
+        case Field::MinuteUnpadded:
+            appendNumber(out, time.minute);
+            break;
+        case Field::SecondUnpadded:
+            appendNumber(out, time.second);
             break;
         case Field::Other: {
             const std::tm parts = toParts(time);

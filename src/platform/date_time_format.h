@@ -10,8 +10,10 @@ namespace platform {
 struct LocaleFormats;
 
 // A date or time pattern in strftime's notation, prepared once and then applied to many times
-// without parsing it again. The common fields are formatted directly; any other conversion falls
-// back to the C library for that field.
+// without parsing it again. The common fields are formatted directly, and so are their forms
+// without a leading zero in glibc's spelling ("%-d", "%-m", "%-y", "%-H", "%-I", "%-M", "%-S"),
+// which not every C library knows; any other conversion falls back to the C library for that
+// field.
 class DateTimeFormat
 {
 public:
@@ -36,6 +38,13 @@ private:
         Minute,
         Second,
         AmPm,
+        DayUnpadded,
+        MonthUnpadded,
+        Year2Unpadded,
+        Hour24Unpadded,
+        Hour12Unpadded,
+        MinuteUnpadded,
+        SecondUnpadded,
         Other
     };
     struct Piece

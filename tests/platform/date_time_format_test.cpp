@@ -31,9 +31,36 @@ TEST(DateTimeFormat, FormatsTheLocalesPatterns)
         { "%T", afternoon, "13:26:50" },
         { "%F", morning, "2017-06-03" },
         { "100%%", morning, "100%" },
-        // Conversions with flags go to the C library.
-        { "%-d.%-m.%Y", morning, "3.6.2017" },
+        // Other conversions and flags go to the C library.
         { "%a %d", morning, "Sat 03" },
+        { "%_H:%M", morning, " 0:05" },
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(DateTimeFormat(c.pattern, locale).format(c.time), c.expected) << c.pattern;
+}
+
+TEST(DateTimeFormat, FormatsFieldsWithoutLeadingZeroItself)
+{
+    // Windows' short dates ("d.M.yyyy") need them, and its C library does not know "%-d".
+    const platform::LocaleFormats locale = platform::germanFormats();
+    const LocalTime morning { 2005, 6, 3, 0, 5, 8 };
+    const LocalTime evening { 2017, 12, 13, 22, 26, 50 };
+    struct Case
+    {
+        const char *pattern;
+        LocalTime time;
+        const char *expected;
+    };
+    const Case cases[] = {
+        { "%-d.%-m.%Y", morning, "3.6.2005" },
+        { "%-d.%-m.%Y", evening, "13.12.2017" },
+        { "%-m/%-d/%-y", morning, "6/3/5" },
+        { "%-H:%-M:%-S", morning, "0:5:8" },
+        { "%-H:%-M:%-S", evening, "22:26:50" },
+        { "%-I:%M %p", morning, "12:05 AM" },
+        { "%-I:%M %p", evening, "10:26 PM" },
+        // A "-" before any other conversion is still the C library's flag.
+        { "%-j", morning, "154" },
     };
     for (const Case &c : cases)
         EXPECT_EQ(DateTimeFormat(c.pattern, locale).format(c.time), c.expected) << c.pattern;

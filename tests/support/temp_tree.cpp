@@ -45,12 +45,15 @@ TempTree::~TempTree()
     removeTree(m_path.substr(0, m_path.size() - 1));
 }
 
-// Opens the directory that holds `relative`, creating missing directories on the way, one level
-// at a time, so that paths beyond what one system call takes work too. Returns the descriptor
-// and leaves the last component in `leaf`.
-int TempTree::openParent(std::string_view relative, std::string &leaf, bool create) const
+namespace {
+
+// Opens the directory that holds `relative` below `root`, creating missing directories on the
+// way, one level at a time, so that paths beyond what one system call takes work too. Returns the
+// descriptor and leaves the last component in `leaf`.
+int openParent(
+    const std::string &root, std::string_view relative, std::string &leaf, bool create = false)
 {
-    int fd = open(m_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     std::size_t start = 0;
     for (std::size_t slash;
          fd >= 0 && (slash = relative.find('/', start)) != std::string_view::npos;
@@ -68,10 +71,12 @@ int TempTree::openParent(std::string_view relative, std::string &leaf, bool crea
     return fd;
 }
 
+} // namespace
+
 void TempTree::makeDirectory(std::string_view relative) const
 {
     std::string leaf;
-    const int fd = openParent(std::string(relative) + "/", leaf, true);
+    const int fd = openParent(m_path, std::string(relative) + "/", leaf, true);
     if (fd < 0)
         fail("mkdir " + std::string(relative));
     close(fd);
@@ -80,7 +85,7 @@ void TempTree::makeDirectory(std::string_view relative) const
 void TempTree::writeFile(std::string_view relative, std::string_view content) const
 {
     std::string leaf;
-    const int parent = openParent(relative, leaf, true);
+    const int parent = openParent(m_path, relative, leaf, true);
     const int fd = parent < 0
         ? -1
         : openat(parent, leaf.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -108,7 +113,7 @@ void TempTree::setModified(std::string_view relative, std::time_t secondsSinceEp
 {
     const timespec times[2] = { { secondsSinceEpoch, 0 }, { secondsSinceEpoch, 0 } };
     std::string leaf;
-    const int parent = openParent(relative, leaf, false);
+    const int parent = openParent(m_path, relative, leaf);
     const bool set
         = parent >= 0 && utimensat(parent, leaf.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
     if (parent >= 0)
@@ -128,7 +133,7 @@ std::string TempTree::readFile(std::string_view relative) const
 bool TempTree::exists(std::string_view relative) const
 {
     std::string leaf;
-    const int parent = openParent(relative, leaf, false);
+    const int parent = openParent(m_path, relative, leaf);
     struct stat info;
     const bool found
         = parent >= 0 && fstatat(parent, leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
@@ -180,17 +185,6 @@ std::time_t localEpochDaysFromToday(int days, int hour, int minute, int second)
     localtime_r(&now, &today);
     return localEpoch(
         today.tm_year + 1900, today.tm_mon + 1, today.tm_mday + days, hour, minute, second);
-}
-
-std::string readAndClose(std::FILE *file)
-{
-    std::rewind(file);
-    std::string text;
-    char buffer[4096];
-    while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, file))
-        text.append(buffer, n);
-    std::fclose(file);
-    return text;
 }
 
 } // namespace testing_support

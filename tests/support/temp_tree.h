@@ -9,8 +9,9 @@
 
 namespace testing_support {
 
-// A fresh directory under the system's temporary folder, removed with everything in it when the
-// object goes. Paths given to its members are relative to it.
+// A fresh directory under the system's temporary folder, removed with everything in it (read-only
+// files too) when the object goes. Paths given to its members are relative to it; "/" separates
+// their components on every system.
 class TempTree
 {
 public:
@@ -19,7 +20,7 @@ public:
     TempTree(const TempTree &) = delete;
     TempTree &operator=(const TempTree &) = delete;
 
-    // The directory's path, ending in "/".
+    // The directory's path, ending in the system's separator ("/", on Windows "\").
     const std::string &path() const { return m_path; }
     std::string operator/(std::string_view relative) const
     {
@@ -33,6 +34,7 @@ public:
     void writeFile(std::string_view relative, std::string_view content = {}) const;
     // Creates a sparse file of `size` bytes.
     void writeSparseFile(std::string_view relative, std::uint64_t size) const;
+    // Throws std::runtime_error where the system makes no link (Wine 8).
     void makeSymlink(std::string_view target, std::string_view relative) const;
     // Sets the modification time, without following a link.
     void setModified(std::string_view relative, std::time_t secondsSinceEpoch) const;
@@ -40,8 +42,6 @@ public:
     bool exists(std::string_view relative) const;
 
 private:
-    int openParent(std::string_view relative, std::string &leaf, bool create) const;
-
     std::string m_path;
 };
 

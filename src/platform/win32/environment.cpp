@@ -1,0 +1,74 @@
+#include "platform/environment.h"
+
+#include "platform/win32/wide_text.h"
+
+#include <vector>
+#include <windows.h>
+
+namespace platform {
+
+std::optional<std::string> environmentValue(const char *name)
+{
+    const std::wstring wideName = win32::wideFromUtf8(name);
+    std::wstring value(256, L'\0');
+    for (;;) {
+        // An empty value gives 0 too; only the error tells it from a missing variable.
+        SetLastError(ERROR_SUCCESS);
+        const DWORD length = GetEnvironmentVariableW(
+            wideName.c_str(), value.data(), static_cast<DWORD>(value.size()));
+        if (length == 0)
+            return GetLastError() == ERROR_ENVVAR_NOT_FOUND ? std::nullopt
+                                                            : std::optional<std::string>("");
+        // Too small a buffer gives the size it needs, its terminating NUL counted.
+        if (length < value.size()) {
+            value.resize(length);
+            return win32::utf8FromWide(value);
+        }
+        value.resize(length);
+    }
+}
+
+bool pathExists(const std::string &path)
+{
+    const std::wstring wide = win32::longPath(path);
+    if (wide.empty())
+        return false;
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return false;
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return true;
+    // A link or junction counts only when its target exists: opening it follows it.
+    const HANDLE target
+        = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (target == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(target);
+    return true;
+}
+
+bool hasDisplay()
+{
+    // Only the interactive window station is visible; a Task Scheduler job run whether or not a
+    // user is logged on gets one of its own that nobody sees, where a window would wait for ever.
+    const HWINSTA station = GetProcessWindowStation();
+    USEROBJECTFLAGS flags {};
+    if (!station || !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr))
+        return false;
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+// Qt finds the Windows desktop by itself: there is no choice of ways to it to make.
+std::string displayPlatforms()
+{
+    return {};
+}
+
+// The settings file is the one beside the program, as Windows programs keep theirs.
+std::vector<std::string> sharedSettingsPlaces(const std::string &)
+{
+    return {};
+}
+
+} // namespace platform
