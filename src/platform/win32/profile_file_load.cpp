@@ -1,5 +1,4 @@
 #include "platform/profile_file.h"
-
 #include "platform/win32/profile_text.h"
 
 namespace platform {
