@@ -6,7 +6,6 @@
 #include "platform/win32/wide_text.h"
 
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,10 +25,11 @@ bool outOfHandles(DWORD error)
 
 // How many directories the search keeps open at once, however deep the tree: directories farther
 // up read their remaining entries into memory and close. A closed directory is opened again, when
-// the search comes back to it, by its names below the nearest directory still open; up to
-// kReopenWindow of the levels opened on that way stay open for the levels that follow.
-constexpr std::size_t kMostOpenLevels = 36;
-constexpr std::size_t kReopenWindow = 12;
+// the search comes back to it with subdirectories left to open, by its path below the nearest
+// directory still open.
+constexpr std::size_t kMostOpenLevels = 48;
+// The longest path, in UTF-16 units, that one open below a directory's handle takes.
+constexpr std::size_t kLongestRelativePath = 32000;
 
 // One read of a directory's entries returns at most this many bytes of them.
 constexpr std::size_t kBufferBytes = 64 * 1024;
@@ -339,46 +339,50 @@ private:
         return false;
     }
 
-    // Opens the directory at `level` again by its names below the nearest directory still open,
-    // each checked to be the directory it was: should one have been moved or replaced
-    // meanwhile, the remaining entries of the levels from it down to `level` are dropped rather
-    // than searched in the wrong place. Returns the Win32 error when a lack of handles stopped it,
-    // else 0.
+    // Opens the directory at `level` again by its path below the nearest directory still open, in
+    // one open as far as the longest name allows, and checks its file ID: should it have been
+    // moved or replaced meanwhile, its remaining entries are dropped rather than searched in the
+    // wrong place. Returns the Win32 error when a lack of handles stopped it, else 0.
     DWORD reopen(std::size_t level)
     {
-        std::size_t open = level;
-        while (open > 0 && !m_stack[open].handle)
-            --open;
-        if (!m_stack[open].handle) {
-            dropFrom(0, level);
+        std::size_t at = level;
+        while (at > 0 && !m_stack[at].handle)
+            --at;
+        if (!m_stack[at].handle) {
+            m_stack[level].dropRest();
             return 0;
         }
-        std::deque<std::size_t> opened;
-        for (std::size_t at = open + 1; at <= level; ++at) {
-            Frame &frame = m_stack[at];
+        HANDLE base = m_stack[at].handle.get();
+        UniqueHandle reached;
+        while (at < level) {
+            std::wstring path = win32::toWide(m_stack[++at].name);
+            while (at < level) {
+                const std::wstring next = win32::toWide(m_stack[at + 1].name);
+                if (path.size() + 1 + next.size() > kLongestRelativePath)
+                    break;
+                path += L'\\';
+                path += next;
+                ++at;
+            }
             UniqueHandle handle;
-            DWORD error
-                = openSubdirectory(m_stack[at - 1].handle.get(), win32::toWide(frame.name), handle);
+            DWORD error = openSubdirectory(base, path, handle);
             EntryIdentity identity;
             if (error == 0)
                 error = locate(handle.get(), identity);
             if (outOfHandles(error))
                 return error;
+            const Frame &frame = m_stack[at];
             if (error != 0 || identity.device != frame.volumeSerial
                 || identity.inode != frame.fileId
                 || identity.type != static_cast<std::uint32_t>(win32::EntryType::Directory)) {
-                dropFrom(at, level);
-                break;
+                m_stack[level].dropRest();
+                return 0;
             }
-            frame.handle = std::move(handle);
-            ++m_openHandles;
-            opened.push_back(at);
-            // The levels nearest to `level` stay open for the search's way back up.
-            if (opened.size() > kReopenWindow && opened.front() != level) {
-                closeHandle(m_stack[opened.front()]);
-                opened.pop_front();
-            }
+            reached = std::move(handle);
+            base = reached.get();
         }
+        m_stack[level].handle = std::move(reached);
+        ++m_openHandles;
         return 0;
     }
 
@@ -388,12 +392,6 @@ private:
             frame.handle.close();
             --m_openHandles;
         }
-    }
-
-    void dropFrom(std::size_t first, std::size_t last)
-    {
-        for (std::size_t at = first; at <= last; ++at)
-            m_stack[at].dropRest();
     }
 
     // Whether reading the directory at `level` failing with `error` ends the search: it does for
