@@ -1,0 +1,670 @@
+#include "platform/dir_search.h"
+#include "platform/win32/file_identity.h"
+#include "platform/win32/wide_text.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
+#include <vector>
+#include <windows.h>
+
+using platform::win32::longPath;
+using platform::win32::utf8FromWide;
+using platform::win32::wideFromUtf8;
+
+namespace {
+
+// Under Wine, runs the host's `program` with the host's names of the Windows paths `paths` (and
+// the options among them, which start with "-"), and waits until `done` holds, for up to two
+// seconds: Wine gives no handle to wait for a host process. False elsewhere, or when it fails.
+bool runOnHost(
+    const char *program, const std::vector<std::wstring> &paths, const std::function<bool()> &done)
+{
+    using ToUnix = char *(CDECL *)(LPCWSTR);
+    using ToDos = WCHAR *(CDECL *)(LPCSTR);
+    const HMODULE kernel = GetModuleHandleW(L"kernel32");
+    const auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void *>(GetProcAddress(kernel, "wine_get_unix_file_name")));
+    const auto toDos = reinterpret_cast<ToDos>(
+        reinterpret_cast<void *>(GetProcAddress(kernel, "wine_get_dos_file_name")));
+    if (toUnix == nullptr || toDos == nullptr)
+        return false;
+    const WCHAR *dosProgram = toDos(program);
+    if (dosProgram == nullptr)
+        return false;
+    std::wstring command = L"host";
+    for (const std::wstring &path : paths) {
+        const char *unixPath = path.starts_with(L"-") ? nullptr : toUnix(path.c_str());
+        command += L" \"" + (unixPath != nullptr ? wideFromUtf8(unixPath) : path) + L"\"";
+    }
+    STARTUPINFOW startup {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process {};
+    if (!CreateProcessW(dosProgram, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+            &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    for (int tries = 0; tries < 200; ++tries) {
+        if (done())
+            return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+} // namespace
+
+namespace {
+
+// A temporary directory made and removed with Win32 calls; paths below it are given with "/".
+class Win32Tree
+{
+public:
+    Win32Tree()
+    {
+        static int made = 0;
+        wchar_t temp[MAX_PATH + 1];
+        const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+        m_root = utf8FromWide(std::wstring_view(temp, length)) + "ablage-search-"
+            + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount64()) + "-"
+            + std::to_string(++made);
+        EXPECT_TRUE(CreateDirectoryW(longPath(m_root).c_str(), nullptr)) << GetLastError();
+    }
+    ~Win32Tree() { removeTree(longPath(m_root)); }
+    Win32Tree(const Win32Tree &) = delete;
+    Win32Tree &operator=(const Win32Tree &) = delete;
+
+    const std::string &root() const { return m_root; }
+    std::string path(std::string relative) const
+    {
+        std::replace(relative.begin(), relative.end(), '/', '\\');
+        return relative.empty() ? m_root : m_root + "\\" + relative;
+    }
+    std::wstring wide(const std::string &relative) const { return longPath(path(relative)); }
+
+    void makeDirectory(const std::string &relative) const
+    {
+        ASSERT_TRUE(CreateDirectoryW(wide(relative).c_str(), nullptr))
+            << relative << ": " << GetLastError();
+    }
+    // Writes `size` bytes to a new file; the path's directories must exist.
+    void writeFile(const std::string &relative, std::size_t size = 0) const
+    {
+        writeFileWide(wide(relative), size);
+    }
+    static void writeFileWide(const std::wstring &path, std::size_t size = 0)
+    {
+        const HANDLE file = CreateFileW(
+            path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
+        const std::string bytes(size, 'x');
+        DWORD written = 0;
+        EXPECT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(size), &written, nullptr));
+        CloseHandle(file);
+    }
+
+private:
+    // Removes a tree without following its links and junctions: they go as entries.
+    static void removeTree(const std::wstring &directory)
+    {
+        WIN32_FIND_DATAW found;
+        const HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                const std::wstring name = found.cFileName;
+                if (name == L"." || name == L"..")
+                    continue;
+                const std::wstring path = directory + L"\\" + name;
+                const DWORD attributes = found.dwFileAttributes;
+                if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+                    DeleteFileW(path.c_str());
+                else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+                    // Wine removes a link of the host neither as a directory nor as a file.
+                    if (!RemoveDirectoryW(path.c_str()) && !DeleteFileW(path.c_str())) {
+                        runOnHost("/bin/rm", { path }, [&] {
+                            return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+                        });
+                    }
+                } else
+                    removeTree(path);
+            } while (FindNextFileW(search, &found));
+            FindClose(search);
+        }
+        RemoveDirectoryW(directory.c_str());
+    }
+
+    std::string m_root;
+};
+
+// Records the search as events: "+name" entering a directory, "-" leaving it, the file's path
+// below the searched directory for a file; and each file's entry.
+class Recorder : public platform::TreeVisitor
+{
+public:
+    void enterDirectory(std::string_view name, const platform::EntryIdentity &identity) override
+    {
+        m_path.push_back(std::string(name));
+        events.push_back("+" + std::string(name));
+        directories.push_back(identity);
+    }
+    void leaveDirectory() override
+    {
+        m_path.pop_back();
+        events.push_back("-");
+    }
+    void file(const platform::FileEntry &entry) override
+    {
+        std::string path;
+        for (std::size_t i = 1; i < m_path.size(); ++i)
+            path += m_path[i] + "/";
+        path += entry.name;
+        events.push_back(path);
+        files.push_back(path);
+        entries.push_back(
+            { std::string(entry.name), entry.sizeBytes, entry.modified, entry.identity });
+        entries.back().name = path;
+    }
+
+    struct Entry
+    {
+        std::string name;
+        std::uint64_t sizeBytes;
+        platform::LocalTime modified;
+        platform::EntryIdentity identity;
+    };
+    const Entry &entry(const std::string &path) const
+    {
+        const auto at = std::find_if(
+            entries.begin(), entries.end(), [&](const Entry &e) { return e.name == path; });
+        EXPECT_NE(at, entries.end()) << path;
+        return *at;
+    }
+
+    std::vector<std::string> events;
+    std::vector<std::string> files;
+    std::vector<Entry> entries;
+    std::vector<platform::EntryIdentity> directories;
+
+private:
+    std::vector<std::string> m_path;
+};
+
+// The events a search must give, from the system's own enumeration (FindFirstFileW) in its own
+// order: directories that are no reparse point entered when descending, the others skipped.
+void expectedEvents(const std::wstring &directory, const std::string &prefix, bool descend,
+    std::vector<std::string> &events)
+{
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const DWORD attributes = found.dwFileAttributes;
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            events.push_back(prefix + utf8FromWide(name));
+        } else if (descend && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+            events.push_back("+" + utf8FromWide(name));
+            expectedEvents(directory + L"\\" + name, prefix + utf8FromWide(name) + "/", true, events);
+            events.push_back("-");
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+std::vector<std::string> expectedEvents(const Win32Tree &tree, bool descend)
+{
+    std::vector<std::string> events { "+" };
+    expectedEvents(tree.wide(""), "", descend, events);
+    events.push_back("-");
+    return events;
+}
+
+std::set<std::string> asSet(const std::vector<std::string> &files)
+{
+    return { files.begin(), files.end() };
+}
+
+platform::EntryIdentity identityOfPath(const std::wstring &path)
+{
+    platform::EntryIdentity identity;
+    const HANDLE handle = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    EXPECT_NE(handle, INVALID_HANDLE_VALUE) << GetLastError();
+    EXPECT_TRUE(platform::win32::identityOfHandle(handle, identity)) << GetLastError();
+    CloseHandle(handle);
+    return identity;
+}
+
+// A FILETIME of `seconds` since the Unix epoch and `ticks` of 100 nanoseconds.
+FILETIME fileTimeOf(std::int64_t seconds, std::int64_t ticks)
+{
+    const auto value = static_cast<std::uint64_t>(116444736000000000 + seconds * 10000000 + ticks);
+    return { static_cast<DWORD>(value & 0xFFFFFFFF), static_cast<DWORD>(value >> 32) };
+}
+
+void setWriteTime(const std::wstring &path, const FILETIME &time)
+{
+    const HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
+    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time)) << GetLastError();
+    CloseHandle(file);
+}
+
+} // namespace
+
+TEST(SearchTree, ReportsFilesAndNestingInTheSystemsOrder)
+{
+    Win32Tree tree;
+    tree.writeFile("plain.txt", 5);
+    tree.writeFile("second.log");
+    tree.makeDirectory("sub");
+    tree.writeFile("sub/inner.txt");
+    tree.makeDirectory("sub/deeper");
+    tree.writeFile("sub/deeper/deepest.txt");
+    tree.makeDirectory("empty");
+    tree.writeFile("z-last.txt");
+
+    Recorder flat;
+    ASSERT_FALSE(platform::searchTree(tree.root(), false, flat).error);
+    EXPECT_EQ(flat.events, expectedEvents(tree, false));
+    EXPECT_EQ(
+        asSet(flat.files), (std::set<std::string> { "plain.txt", "second.log", "z-last.txt" }));
+
+    Recorder deep;
+    ASSERT_FALSE(platform::searchTree(tree.root() + "\\", true, deep).error);
+    EXPECT_EQ(deep.events, expectedEvents(tree, true));
+    EXPECT_EQ(asSet(deep.files),
+        (std::set<std::string> {
+            "plain.txt", "second.log", "z-last.txt", "sub/inner.txt", "sub/deeper/deepest.txt" }));
+
+    // Forward slashes name the same folder.
+    std::string forward = tree.root();
+    std::replace(forward.begin(), forward.end(), '\\', '/');
+    Recorder slashes;
+    ASSERT_FALSE(platform::searchTree(forward, true, slashes).error);
+    EXPECT_EQ(slashes.events, deep.events);
+}
+
+TEST(SearchTree, GivesSizesTimesAndTheIdentityTheDeletionChecks)
+{
+    Win32Tree tree;
+    tree.writeFile("summer.txt", 12345);
+    tree.writeFile("winter.txt");
+    tree.writeFile("before-1970.txt", 1);
+    // 2021-07-15 10:20:31.1234567 UTC, 2020-01-10 08:00:00 UTC, 1969-12-31 23:59:59.5 UTC.
+    setWriteTime(tree.wide("summer.txt"), fileTimeOf(1626344431, 1234567));
+    setWriteTime(tree.wide("winter.txt"), fileTimeOf(1578643200, 0));
+    setWriteTime(tree.wide("before-1970.txt"), fileTimeOf(-1, 5000000));
+
+    Recorder recorder;
+    ASSERT_FALSE(platform::searchTree(tree.root(), true, recorder).error);
+    const auto &summer = recorder.entry("summer.txt");
+    const auto &winter = recorder.entry("winter.txt");
+    const auto &early = recorder.entry("before-1970.txt");
+    EXPECT_EQ(summer.sizeBytes, 12345U);
+    EXPECT_EQ(winter.sizeBytes, 0U);
+    EXPECT_EQ(summer.identity.mtimeSeconds, 1626344431);
+    EXPECT_EQ(summer.identity.mtimeNanoseconds, 123456700U);
+    EXPECT_EQ(winter.identity.mtimeSeconds, 1578643200);
+    EXPECT_EQ(winter.identity.mtimeNanoseconds, 0U);
+    EXPECT_EQ(early.identity.mtimeSeconds, -1);
+    EXPECT_EQ(early.identity.mtimeNanoseconds, 500000000U);
+
+    // The deletion reads the identity from the file's handle: it must be the search's, field
+    // for field, and the volume the directory's.
+    for (const auto &entry : recorder.entries) {
+        EXPECT_EQ(entry.identity, identityOfPath(tree.wide(entry.name))) << entry.name;
+        EXPECT_EQ(
+            entry.identity.type, static_cast<std::uint32_t>(platform::win32::EntryType::File));
+        EXPECT_EQ(entry.identity.device, recorder.directories.front().device);
+    }
+    EXPECT_EQ(recorder.directories.front(), identityOfPath(tree.wide("")));
+    EXPECT_NE(summer.identity.inode, winter.identity.inode);
+}
+
+TEST(SearchTree, GivesLocalTimesWithTheOffsetOfTheirOwnDate)
+{
+    Win32Tree tree;
+    tree.writeFile("summer.txt");
+    tree.writeFile("winter.txt");
+    setWriteTime(tree.wide("summer.txt"), fileTimeOf(1626344431, 1234567));
+    setWriteTime(tree.wide("winter.txt"), fileTimeOf(1578643200, 0));
+    Recorder recorder;
+    ASSERT_FALSE(platform::searchTree(tree.root(), false, recorder).error);
+    // Berlin's summer and winter offsets, the seconds made even.
+    EXPECT_EQ(
+        recorder.entry("summer.txt").modified, (platform::LocalTime { 2021, 7, 15, 12, 20, 30 }));
+    EXPECT_EQ(
+        recorder.entry("winter.txt").modified, (platform::LocalTime { 2020, 1, 10, 9, 0, 0 }));
+}
+
+TEST(SearchTree, ReportsNamesBeyondTheAnsiCodePageAsUtf8)
+{
+    Win32Tree tree;
+    const std::vector<std::pair<std::wstring, std::string>> names {
+        { L"Gr\u00fc\u00dfe \u00c4rger.txt",
+            "Gr\xc3\xbc\xc3\x9f"
+            "e \xc3\x84rger.txt" },
+        { L"\u03a9\u03bc\u03ad\u03b3\u03b1.txt", "\xce\xa9\xce\xbc\xce\xad\xce\xb3\xce\xb1.txt" },
+        { L"\u65e5\u672c\u8a9e.txt", "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt" },
+        { L"\U0001F600.txt", "\xf0\x9f\x98\x80.txt" },
+    };
+    tree.makeDirectory("\xc3\x96rdner");
+    for (const auto &[wide, utf8] : names)
+        Win32Tree::writeFileWide(tree.wide("\xc3\x96rdner") + L"\\" + wide);
+
+    Recorder recorder;
+    ASSERT_FALSE(platform::searchTree(tree.root(), true, recorder).error);
+    std::set<std::string> expected;
+    for (const auto &name : names)
+        expected.insert("\xc3\x96rdner/" + name.second);
+    EXPECT_EQ(asSet(recorder.files), expected);
+    // The search can also start inside a folder of such a name.
+    Recorder inside;
+    ASSERT_FALSE(platform::searchTree(tree.path("\xc3\x96rdner"), false, inside).error);
+    EXPECT_EQ(inside.files.size(), names.size());
+}
+
+TEST(SearchTree, CarriesAnUnpairedSurrogateAsWtf8)
+{
+    Win32Tree tree;
+    const std::wstring lone = L"lone\xD800.txt";
+    const HANDLE file = CreateFileW((tree.wide("") + L"\\" + lone).c_str(), GENERIC_WRITE, 0,
+        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        GTEST_SKIP() << "The system refuses a name with an unpaired surrogate: error "
+                     << GetLastError();
+    CloseHandle(file);
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((tree.wide("") + L"\\*.txt").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    FindClose(search);
+    if (std::wstring(found.cFileName) != lone)
+        GTEST_SKIP() << "The system keeps the name, but not its unpaired surrogate.";
+
+    Recorder recorder;
+    ASSERT_FALSE(platform::searchTree(tree.root(), false, recorder).error);
+    ASSERT_EQ(recorder.files, (std::vector<std::string> { "lone\xed\xa0\x80.txt" }));
+    // The name converts back to the very file, as the deletion needs it.
+    EXPECT_EQ(recorder.entries.front().identity,
+        identityOfPath(tree.wide("") + L"\\" + wideFromUtf8(recorder.files.front())));
+}
+
+TEST(SearchTree, SearchesPathsLongerThan260Characters)
+{
+    Win32Tree tree;
+    const std::string level(60, 'l');
+    std::string deep;
+    for (int i = 0; i < 5; ++i) {
+        deep += (deep.empty() ? "" : "/") + level + std::to_string(i);
+        tree.makeDirectory(deep);
+    }
+    tree.writeFile(deep + "/far.txt", 7);
+    ASSERT_GT(tree.path(deep).size(), 300U);
+
+    Recorder fromTop;
+    ASSERT_FALSE(platform::searchTree(tree.root(), true, fromTop).error);
+    EXPECT_EQ(fromTop.files, (std::vector<std::string> { deep + "/far.txt" }));
+    EXPECT_EQ(fromTop.entries.front().sizeBytes, 7U);
+
+    Recorder fromDeep;
+    ASSERT_FALSE(platform::searchTree(tree.path(deep), true, fromDeep).error);
+    EXPECT_EQ(fromDeep.files, (std::vector<std::string> { "far.txt" }));
+}
+
+namespace {
+
+// Makes `link` a junction to the directory `target`, as mklink /J does; the Win32 error, or 0.
+DWORD makeJunction(const std::wstring &link, const std::wstring &target)
+{
+    if (!CreateDirectoryW(link.c_str(), nullptr))
+        return GetLastError();
+    // The target in the NT form the reparse point holds, and as it is shown.
+    const std::wstring substitute = L"\\??\\" + target.substr(4);
+    const std::wstring print = target.substr(4);
+    const auto substituteBytes = static_cast<WORD>(substitute.size() * sizeof(wchar_t));
+    const auto printBytes = static_cast<WORD>(print.size() * sizeof(wchar_t));
+    // The mount point's reparse data: tag, length, reserved, then the names' offsets and lengths
+    // and both names, each ending in NUL.
+    std::vector<unsigned char> data(16 + substituteBytes + printBytes + 4);
+    const auto put16 = [&](std::size_t at, WORD value) { std::memcpy(&data[at], &value, 2); };
+    const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+    std::memcpy(&data[0], &tag, 4);
+    put16(4, static_cast<WORD>(data.size() - 8));
+    put16(8, 0);
+    put16(10, substituteBytes);
+    put16(12, static_cast<WORD>(substituteBytes + 2));
+    put16(14, printBytes);
+    std::memcpy(&data[16], substitute.data(), substituteBytes);
+    std::memcpy(&data[16 + substituteBytes + 2], print.data(), printBytes);
+    const HANDLE handle = CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    DWORD returned = 0;
+    const bool set = DeviceIoControl(handle, FSCTL_SET_REPARSE_POINT, data.data(),
+        static_cast<DWORD>(data.size()), nullptr, 0, &returned, nullptr);
+    const DWORD error = set ? 0 : GetLastError();
+    CloseHandle(handle);
+    if (error != 0)
+        RemoveDirectoryW(link.c_str());
+    return error;
+}
+
+// Makes `link` a symbolic link to the directory `target`: through the system where it can, else,
+// under Wine, whose CreateSymbolicLinkW reports success and makes nothing, as a link of the host
+// (ln -s), which Wine shows as a directory with a reparse point. Whether a link exists after.
+bool makeDirectoryLink(const std::wstring &link, const std::wstring &target)
+{
+    CreateSymbolicLinkW(link.c_str(), target.c_str(),
+        SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+    if (GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return true;
+    return runOnHost("/bin/ln", { L"-s", target, link },
+        [&] { return GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES; });
+}
+
+} // namespace
+
+TEST(SearchTree, NeverFollowsDirectoryLinksOrJunctions)
+{
+    // The tree goes first, while its links still lead somewhere: Wine does not list a dangling
+    // one, which would keep the tree from being removed.
+    Win32Tree outside;
+    Win32Tree tree;
+    outside.writeFile("secret.txt");
+    tree.makeDirectory("real");
+    tree.writeFile("real/inside.txt");
+    tree.makeDirectory("sub");
+
+    const bool linked = makeDirectoryLink(tree.wide("sub/link-out"), outside.wide(""))
+        && makeDirectoryLink(tree.wide("sub/link-up"), tree.wide(""));
+    const DWORD junctionError = makeJunction(tree.wide("sub/junction-out"), outside.wide(""));
+    if (junctionError == 0) {
+        EXPECT_EQ(makeJunction(tree.wide("sub/junction-in"), tree.wide("real")), 0U);
+    }
+    if (!linked && junctionError != 0) {
+        GTEST_SKIP() << "The system makes neither directory links nor junctions (error "
+                     << junctionError << ").";
+    }
+    if (linked) {
+        const DWORD attributes = GetFileAttributesW(tree.wide("sub/link-up").c_str());
+        EXPECT_EQ(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT),
+            static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+    }
+
+    Recorder recorder;
+    ASSERT_FALSE(platform::searchTree(tree.root(), true, recorder).error);
+    // Neither entered nor reported as files: only what lies in the tree itself, once.
+    EXPECT_EQ(recorder.files, (std::vector<std::string> { "real/inside.txt" }));
+    EXPECT_EQ(recorder.events, expectedEvents(tree, true));
+    EXPECT_EQ(recorder.directories.size(), 3U);
+
+    // The searched folder itself is followed when it is a link.
+    if (linked) {
+        Recorder throughLink;
+        const platform::SearchOutcome outcome
+            = platform::searchTree(tree.path("sub/link-out"), true, throughLink);
+        ASSERT_FALSE(outcome.error) << outcome.error.code;
+        EXPECT_EQ(throughLink.files, (std::vector<std::string> { "secret.txt" }));
+    } else {
+        GTEST_SKIP() << "Junctions checked; the system makes no directory links.";
+    }
+    if (junctionError != 0)
+        GTEST_SKIP() << "Directory links checked; the system makes no junctions: error "
+                     << junctionError;
+}
+
+namespace {
+
+// Counts the process's handles while the search is at its deepest, and can run something there.
+class DeepRecorder : public Recorder
+{
+public:
+    explicit DeepRecorder(std::size_t deepest)
+        : m_deepest(deepest)
+    {
+    }
+    void enterDirectory(std::string_view name, const platform::EntryIdentity &identity) override
+    {
+        Recorder::enterDirectory(name, identity);
+        if (++m_depth != m_deepest)
+            return;
+        GetProcessHandleCount(GetCurrentProcess(), &handlesAtDeepest);
+        if (atDeepest)
+            atDeepest();
+    }
+    void leaveDirectory() override
+    {
+        Recorder::leaveDirectory();
+        --m_depth;
+    }
+
+    DWORD handlesAtDeepest = 0;
+    std::function<void()> atDeepest;
+
+private:
+    std::size_t m_deepest;
+    std::size_t m_depth = 0;
+};
+
+// A chain of `levels` folders, each with a file and three folders holding a file each; the chain
+// goes on in the folder the system lists first, so that the search comes back to levels it closed
+// to go deeper with subdirectories left to open there. Returns the chain's folders.
+std::vector<std::string> makeChain(const Win32Tree &tree, int levels)
+{
+    std::vector<std::string> chain;
+    std::string level;
+    for (int i = 0; i < levels; ++i) {
+        const std::string prefix = level.empty() ? "" : level + "/";
+        tree.writeFile(prefix + "file.txt");
+        for (const char *side : { "a", "b", "c" }) {
+            tree.makeDirectory(prefix + side);
+            tree.writeFile(prefix + side + "/beside.txt");
+        }
+        WIN32_FIND_DATAW found;
+        const HANDLE search = FindFirstFileW((tree.wide(level) + L"\\*").c_str(), &found);
+        std::wstring first;
+        do {
+            const std::wstring name = found.cFileName;
+            if (first.empty() && name.size() == 1 && name != L".")
+                first = name;
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+        level = prefix + utf8FromWide(first);
+        chain.push_back(level);
+    }
+    return chain;
+}
+
+} // namespace
+
+TEST(SearchTree, KeepsDepthFirstNestingBeyondTheOpenLevels)
+{
+    Win32Tree tree;
+    makeChain(tree, 70);
+    DWORD handlesBefore = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &handlesBefore);
+
+    DeepRecorder recorder(71);
+    ASSERT_FALSE(platform::searchTree(tree.root(), true, recorder).error);
+    EXPECT_EQ(recorder.files.size(), 70U * 4U);
+    EXPECT_EQ(recorder.events, expectedEvents(tree, true));
+    // A handle per level would be 71 more.
+    EXPECT_LT(recorder.handlesAtDeepest, handlesBefore + 55);
+}
+
+TEST(SearchTree, DropsTheRestOfALevelMovedWhileItWasClosed)
+{
+    Win32Tree tree;
+    const std::vector<std::string> chain = makeChain(tree, 60);
+    // Level 50, closed while the search is deeper, is moved away and another folder of its name
+    // put in its place: the search must not go on in the impostor.
+    const std::string level = chain[49];
+    const std::string moved = chain[48] + "/moved";
+    bool wasMoved = false;
+    DWORD moveError = 0;
+    DeepRecorder recorder(61);
+    recorder.atDeepest = [&] {
+        wasMoved = MoveFileW(tree.wide(level).c_str(), tree.wide(moved).c_str());
+        moveError = wasMoved ? 0 : GetLastError();
+        if (wasMoved) {
+            tree.makeDirectory(level);
+            for (const char *side : { "/a", "/b", "/c" }) {
+                tree.makeDirectory(level + side);
+                tree.writeFile(level + side + "/impostor.txt");
+            }
+        }
+    };
+    ASSERT_FALSE(platform::searchTree(tree.root(), true, recorder).error);
+    if (!wasMoved)
+        GTEST_SKIP() << "The system does not move a folder the search is inside: error "
+                     << moveError;
+    for (const std::string &file : recorder.files)
+        EXPECT_EQ(file.find("impostor"), std::string::npos) << file;
+    // The levels above the moved one are searched whole: the folders beside the chain hold the
+    // files counted here, from the root down to level 49.
+    EXPECT_EQ(std::count_if(recorder.files.begin(), recorder.files.end(),
+                  [](const std::string &file) {
+                      return file.ends_with("beside.txt")
+                          && std::count(file.begin(), file.end(), '/') <= 49;
+                  }),
+        49 * 3);
+}
+
+TEST(SearchTree, SaysWhyTheDirectoryCouldNotBeSearched)
+{
+    Win32Tree tree;
+    tree.writeFile("file.txt");
+
+    const struct
+    {
+        std::string directory;
+        platform::ErrorKind kind;
+        std::string path;
+    } cases[] = {
+        { tree.path("missing"), platform::ErrorKind::NotFound, tree.path("missing") + "\\" },
+        { tree.path("missing/below"), platform::ErrorKind::NotFound,
+            tree.path("missing/below") + "\\" },
+        { tree.path("file.txt"), platform::ErrorKind::NotADirectory, tree.path("file.txt") + "\\" },
+        { "", platform::ErrorKind::NotFound, "" },
+        { tree.root() + std::string(1, '\0') + "x", platform::ErrorKind::NotFound,
+            tree.root() + std::string(1, '\0') + "x\\" },
+    };
+    for (const auto &[directory, kind, path] : cases) {
+        Recorder recorder;
+        const platform::SearchOutcome outcome = platform::searchTree(directory, true, recorder);
+        EXPECT_EQ(outcome.error.kind, kind) << directory << ": " << outcome.error.code;
+        EXPECT_EQ(outcome.path, path);
+        EXPECT_FALSE(outcome.inSubdirectory);
+        EXPECT_TRUE(recorder.events.empty()) << directory;
+    }
+}
