@@ -88,7 +88,7 @@ TEST(ProfileText, OthersMayWriteTheFileMeanwhile)
         GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
         FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-    int error = 0;
+    platform::SystemError error;
     EXPECT_EQ(readProfileText(tree / "open.ini", error), kUtf8Text);
     CloseHandle(writer);
 }
