@@ -15,6 +15,11 @@
 #include <set>
 #include <vector>
 
+#ifdef _WIN32
+#include <stdexcept>
+#include <windows.h>
+#endif
+
 using core::Column;
 using testing_support::localEpoch;
 using testing_support::localEpochDaysFromToday;
@@ -169,7 +174,16 @@ TEST(ListByAge, DescendsDepthFirstOnlyWhenAsked)
     for (const char *name :
         { "a.log", "b.log", "sub/c.log", "sub/deeper/d.log", "sub/e.log", "f.log", "other/g.log" })
         tree.writeFile(name);
+#ifdef _WIN32
+    // Wine 8 makes no links, nor does Windows without the developer mode: the descent is
+    // checked all the same.
+    try {
+        tree.makeSymlink(tree.path(), "sub/back-to-top");
+    } catch (const std::runtime_error &) {
+    }
+#else
     tree.makeSymlink(tree.path(), "sub/back-to-top");
+#endif
     for (const char *name :
         { "a.log", "b.log", "sub/c.log", "sub/deeper/d.log", "sub/e.log", "f.log", "other/g.log" })
         tree.setModified(name, localEpochDaysFromToday(-10));
@@ -220,6 +234,10 @@ TEST(Refresh, ClearingTheListingKeepsWhatTheWindowShows)
 
 TEST(ListByAge, NeverListsAFileWhoseTimeHasNoLocalDate)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows file times run from 1601 to the year 30828: no file takes a time "
+                    "without a local date";
+#endif
     const auto tree = testing_support::tmpfsTree();
     if (!tree)
         GTEST_SKIP() << "no tmpfs at /dev/shm";
@@ -245,6 +263,9 @@ TEST(ListByAge, NeverListsAFileWhoseTimeHasNoLocalDate)
 
 TEST(ListByAge, TotalStopsAtTheLargestNumber)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "no file system of Windows takes files of 2^63 - 1 bytes";
+#endif
     const auto tree = testing_support::tmpfsTree();
     if (!tree)
         GTEST_SKIP() << "no tmpfs at /dev/shm";
@@ -272,8 +293,15 @@ TEST(Refresh, RecordsWhyTheSelectedDirectoryCouldNotBeSearched)
         std::string directory;
         int error;
     };
+#ifdef _WIN32
+    const int missing = ERROR_FILE_NOT_FOUND;
+    const int notADirectory = ERROR_DIRECTORY;
+#else
+    const int missing = ENOENT;
+    const int notADirectory = ENOTDIR;
+#endif
     const Case cases[] = {
-        { tree.path(), 0 }, { tree / "missing", ENOENT }, { tree / "old.log", ENOTDIR },
+        { tree.path(), 0 }, { tree / "missing", missing }, { tree / "old.log", notADirectory },
         { "", 0 }, // nothing selected is no error
     };
     for (const core::SelectionMode mode :
@@ -298,6 +326,9 @@ TEST(Refresh, RecordsWhyTheSelectedDirectoryCouldNotBeSearched)
 
 TEST(Refresh, RunningOutOfDescriptorsIsAnErrorNotAShorterListing)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "a Windows process has no limit of open handles that a test could lower";
+#endif
     TempTree tree;
     for (const char *name : { "top.log", "sub/inner.log" }) {
         tree.writeFile(name);

@@ -13,6 +13,10 @@
 #include <set>
 #include <vector>
 
+#ifdef _WIN32
+#include <stdexcept>
+#endif
+
 using testing_support::localEpoch;
 using testing_support::TempTree;
 
@@ -146,6 +150,10 @@ TEST(ListByCount, ListsNothingWhenNoMoreFilesThanKept)
 
 TEST(ListByCount, OrdersEqualTimesByFoldedNameThenByBytes)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows names ignore case: «Z.txt» and «z.txt», «Ä.txt» and «ä.txt» are one "
+                    "file each";
+#endif
     TempTree tree;
     // ASCII letters compare as lower case, so "_" (between upper and lower case) comes before
     // every letter; «Z.txt» and «z.txt» are equal so, and then ordered by bytes; bytes above 127
@@ -177,7 +185,17 @@ TEST(ListByCount, NeverCountsOrSearchesSubdirectories)
     TempTree tree;
     writeFilesOneMinuteApart(
         tree, { "sub/deep-old.log", "old.log", "linked-dir/inner.log", "newer.log", "newest.log" });
+#ifdef _WIN32
+    try {
+        tree.makeSymlink("linked-dir", "dir-link");
+    } catch (const std::runtime_error &error) {
+        GTEST_SKIP() << "the system makes no symbolic links (Wine 8, or Windows without the "
+                        "developer mode): "
+                     << error.what();
+    }
+#else
     tree.makeSymlink("linked-dir", "dir-link");
+#endif
     tree.makeSymlink("newest.log", "file-link");
     tree.makeSymlink("nowhere", "dangling-link");
     tree.setModified("file-link", localEpoch(2017, 2, 3, 14, 4, 0));
@@ -216,6 +234,10 @@ TEST(ListByCount, LeavesTheLocaleFormatsOfAgeListingsAlone)
 
 TEST(ListByCount, CountsAFileWhoseTimeHasNoLocalDateAsTheNewest)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows file times run from 1601 to the year 30828: no file takes a time "
+                    "without a local date";
+#endif
     const auto tree = testing_support::tmpfsTree();
     if (!tree)
         GTEST_SKIP() << "no tmpfs at /dev/shm";

@@ -6,12 +6,20 @@
 #include <gtest/gtest.h>
 #include <regex>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
+
+#ifdef _WIN32
+#include "platform/win32/wide_text.h"
+
+#include <windows.h>
+#else
+#include <sys/wait.h>
+#endif
 
 using testing_support::localEpoch;
 using testing_support::readAndClose;
 using testing_support::TempTree;
+using testing_support::withSystemSeparators;
 
 namespace {
 
@@ -36,19 +44,28 @@ HeadlessRun run(const std::vector<std::string> &arguments, const std::string &se
 TEST(Headless, PrintsTheListingWithoutDeletingAnything)
 {
     TempTree tree;
+#ifdef _WIN32
+    // Windows names hold no control characters: a name beyond ASCII instead.
+    const std::string oddName = "\xC3\xA4rger.log";
+    const std::string oddShown = oddName;
+#else
+    // A control character in a name is shown as "?", so that it cannot break the line.
+    const std::string oddName = "line\nbreak.log";
+    const std::string oddShown = "line?break.log";
+#endif
     tree.writeFile("data/alt.log", std::string(4096, 'x'));
-    tree.writeFile("data/line\nbreak.log");
+    tree.writeFile("data/" + oddName);
     tree.setModified("data/alt.log", localEpoch(2017, 5, 13, 9, 26, 51));
-    tree.setModified("data/line\nbreak.log", localEpoch(2017, 5, 13, 9, 26, 50));
+    tree.setModified("data/" + oddName, localEpoch(2017, 5, 13, 9, 26, 50));
     tree.writeFile("a.ini", "[Pfade]\n1=" + (tree / "data") + "\n");
 
     // "/LISTE" only lists, even with "GO".
     const HeadlessRun listing = run({ "/TAGE:5", "/liste", "GO", "SOFORT" }, tree / "a.ini");
     EXPECT_EQ(listing.exitCode, 0);
     EXPECT_EQ(listing.err, "");
-    const std::string dir = tree / "data/";
+    const std::string dir = withSystemSeparators(tree / "data/");
     const std::string first = "alt.log\t4 kb\t13.05.2017\t09:26:50\t" + dir + "\n";
-    const std::string second = "line?break.log\t0 kb\t13.05.2017\t09:26:50\t" + dir + "\n";
+    const std::string second = oddShown + "\t0 kb\t13.05.2017\t09:26:50\t" + dir + "\n";
     const std::string header = "Dateiname\tGröße\tDatum\tUhrzeit\tVerzeichnis\n";
     const std::string status = "2 Dateien\t4 KB Gesamt\n";
     EXPECT_TRUE(listing.out == header + first + second + status
@@ -96,7 +113,7 @@ TEST(Headless, PrintsTheCountListingWithFixedDatesAndNoTotal)
     const HeadlessRun listing = run({ "/anzahl:2", "/LISTE" }, tree / "a.ini");
     EXPECT_EQ(listing.exitCode, 0);
     EXPECT_EQ(listing.err, "");
-    const std::string dir = tree / "data/";
+    const std::string dir = withSystemSeparators(tree / "data/");
     EXPECT_EQ(listing.out,
         "Dateiname\tGröße\tDatum\tUhrzeit\tVerzeichnis\n"
         "oldest.tar\t\t20170201\t090506\t"
@@ -165,7 +182,7 @@ TEST(Unattended, WithoutAFolderDeletesNothingAnywhere)
     tree.writeFile("cwd/old.log");
     tree.setModified("cwd/old.log", 0);
     tree.writeFile("a.ini", "[Pfade]\n1=" + (tree / "elsewhere") + "\n");
-    const std::string previous = std::filesystem::current_path();
+    const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(tree / "cwd");
     const HeadlessRun beyond = run({ "/ID:5", "/SUB", "GO" }, tree / "a.ini");
     const HeadlessRun none = run({ "/SUB", "GO" }, tree / "missing.ini");
@@ -199,8 +216,9 @@ TEST(Unattended, CountModeDeletesAllButTheNewestAndLogsThemOldestFirst)
     // The log's time stamps keep the locale's date and time formats after a count listing.
     static const std::regex stamp(R"(\r\n\d\d\.\d\d\.\d{4}( \d\d:\d\d:\d\d)? )");
     EXPECT_EQ(std::regex_replace(tree.readFile("run.log"), stamp, "\r\nSTAMP "),
-        "\r\nStart der Dateilöschung von 2 Dateien\r\nSTAMP " + (tree / "data/e.tar") + "\r\nSTAMP "
-            + (tree / "data/d.tar") + "\r\n");
+        "\r\nStart der Dateilöschung von 2 Dateien\r\nSTAMP "
+            + withSystemSeparators(tree / "data/e.tar") + "\r\nSTAMP "
+            + withSystemSeparators(tree / "data/d.tar") + "\r\n");
 }
 
 namespace {
@@ -276,11 +294,15 @@ TEST(Headless, FolderSwitchCleansExactlyThatFolderInsteadOfTheList)
     EXPECT_FALSE(folder.tree.exists("other/Alt.log"));
     EXPECT_TRUE(folder.tree.exists("data/old.log"));
     EXPECT_NE(
-        folder.tree.readFile("run.log").find(folder.tree / "other/Alt.log"), std::string::npos);
+        folder.tree.readFile("run.log").find(withSystemSeparators(folder.tree / "other/Alt.log")),
+        std::string::npos);
 }
 
 TEST(Headless, SettingsFileThatIsAPipeIsAnErrorNotAWait)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no pipes in the file system";
+#else
     const OldFolder folder;
     const std::string pipe = folder.tree / "pipe.ini";
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
@@ -291,6 +313,7 @@ TEST(Headless, SettingsFileThatIsAPipeIsAnErrorNotAWait)
         EXPECT_EQ(failed.err, "Ablagekehrer: " + pipe + ": Keine gewöhnliche Datei.\n");
     }
     EXPECT_TRUE(folder.untouched());
+#endif
 }
 
 TEST(Headless, NoFolderToCleanIsAnErrorThatNamesIt)
@@ -300,7 +323,7 @@ TEST(Headless, NoFolderToCleanIsAnErrorThatNamesIt)
     folder.tree.writeFile(
         "nul.ini", "[Pfade]\n1=" + (folder.tree / "data") + std::string(1, '\0') + "x\n");
     folder.tree.writeFile("file");
-    const std::string missing = folder.tree / "missing/";
+    const std::string missing = withSystemSeparators(folder.tree / "missing/");
     struct Case
     {
         std::vector<std::string> arguments;
@@ -310,7 +333,7 @@ TEST(Headless, NoFolderToCleanIsAnErrorThatNamesIt)
     const Case cases[] = {
         { { "/VERZEICHNIS:" + missing, "GO" }, folder.ini, missing + ": Ungültiger Dateiname." },
         { { "/VERZEICHNIS:" + (folder.tree / "file"), "/LISTE" }, folder.ini,
-            (folder.tree / "file/") + ": Ungültiger Dateiname." },
+            withSystemSeparators(folder.tree / "file/") + ": Ungültiger Dateiname." },
         { { "/ID:7", "GO" }, folder.ini,
             folder.ini + ": Kein Verzeichnis Nr. 7 unter [Pfade] (1 eingetragen)" },
         { { "GO" }, folder.tree / "empty.ini",
@@ -322,7 +345,7 @@ TEST(Headless, NoFolderToCleanIsAnErrorThatNamesIt)
             (folder.tree / "missing.ini") + ": Ungültiger Dateiname." },
         // A NUL byte in a settings value would cut the path and clean another folder.
         { { "GO" }, folder.tree / "nul.ini",
-            (folder.tree / "data?x/") + ": Ungültiger Dateiname." },
+            withSystemSeparators(folder.tree / "data?x/") + ": Ungültiger Dateiname." },
     };
     for (const Case &c : cases) {
         const HeadlessRun failed = run(c.arguments, c.settings);
@@ -335,11 +358,22 @@ TEST(Headless, NoFolderToCleanIsAnErrorThatNamesIt)
 
 TEST(Headless, FilesThatMayNotBeDeletedAreNamedAndFailTheRun)
 {
-    // Root may delete anything: the run is made by a user who may not, in a child process when
-    // the test runs as root.
     const OldFolder folder;
     folder.tree.writeFile("data/other.log");
     folder.tree.setModified("data/other.log", 0);
+#ifdef _WIN32
+    // Windows deletes no read-only file.
+    for (const char *name : { "data/old.log", "data/other.log" }) {
+        ASSERT_TRUE(SetFileAttributesW(
+            platform::win32::longPath(folder.tree / name).c_str(), FILE_ATTRIBUTE_READONLY));
+    }
+    std::FILE *out = std::tmpfile();
+    std::FILE *err = std::tmpfile();
+    const int code = startup::runHeadless(
+        startup::parseCommandLine({ "GO" }), folder.ini, platform::germanFormats(), out, err);
+#else
+    // Root may delete anything: the run is made by a user who may not, in a child process when
+    // the test runs as root.
     ASSERT_EQ(chmod(folder.tree.path().c_str(), 0777), 0);
     ASSERT_EQ(chmod((folder.tree / "data").c_str(), 0555), 0);
     std::FILE *out = std::tmpfile();
@@ -363,18 +397,20 @@ TEST(Headless, FilesThatMayNotBeDeletedAreNamedAndFailTheRun)
     }
     chmod((folder.tree / "data").c_str(), 0755);
     ASSERT_NE(code, 99) << "no user to run as";
+#endif
     EXPECT_EQ(code, 1);
     EXPECT_EQ(readAndClose(out), "");
     const std::string errors = readAndClose(err);
     for (const char *name : { "data/old.log", "data/other.log" }) {
         EXPECT_TRUE(folder.tree.exists(name));
-        const std::string line = "Ablagekehrer: " + (folder.tree / name)
+        const std::string line = "Ablagekehrer: " + withSystemSeparators(folder.tree / name)
             + ": nicht gelöscht: Dateizugriff verweigert.\n";
         EXPECT_NE(errors.find(line), std::string::npos) << errors;
     }
     const std::string log = folder.tree.readFile("run.log");
     EXPECT_NE(
-        log.find((folder.tree / "data/old.log") + " (nicht gelöscht: Dateizugriff verweigert)"),
+        log.find(withSystemSeparators(folder.tree / "data/old.log")
+            + " (nicht gelöscht: Dateizugriff verweigert)"),
         std::string::npos)
         << log;
 }

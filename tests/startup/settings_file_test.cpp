@@ -8,6 +8,7 @@
 #include <optional>
 
 using startup::readSettings;
+using testing_support::withSystemSeparators;
 
 TEST(SettingsFile, PathIsTheProgramPathWithIni)
 {
@@ -15,8 +16,11 @@ TEST(SettingsFile, PathIsTheProgramPathWithIni)
                                                                 "build/ablagekehrer.ini" },
         { "/opt/a.b/prog.exe", "/opt/a.b/prog.ini" }, { "/opt/a.b/prog", "/opt/a.b/prog.ini" },
         { "/x/.hidden", "/x/.hidden.ini" }, { "/x/.hidden.cfg", "/x/.hidden.ini" } };
-    for (const auto &[program, expected] : cases)
-        EXPECT_EQ(startup::settingsFilePathFor(program), expected) << program;
+    for (const auto &[program, expected] : cases) {
+        EXPECT_EQ(startup::settingsFilePathFor(withSystemSeparators(program)),
+            withSystemSeparators(expected))
+            << program;
+    }
 }
 
 TEST(SettingsFile, DirectoryListEndsAtTheFirstGapStarOrEmptyValue)
@@ -27,8 +31,11 @@ TEST(SettingsFile, DirectoryListEndsAtTheFirstGapStarOrEmptyValue)
     const testing_support::TempTree tree;
     EXPECT_TRUE(readSettings(tree / "none.ini").directories.empty());
     for (const auto &[pfade, expected] : cases) {
-        tree.writeFile("p.ini", std::string("[Pfade]\n") + pfade);
-        EXPECT_EQ(readSettings(tree / "p.ini").directories, expected) << pfade;
+        tree.writeFile("p.ini", "[Pfade]\n" + withSystemSeparators(pfade));
+        Dirs expectedHere;
+        for (const std::string &directory : expected)
+            expectedHere.push_back(withSystemSeparators(directory));
+        EXPECT_EQ(readSettings(tree / "p.ini").directories, expectedHere) << pfade;
     }
 }
 
@@ -46,6 +53,7 @@ TEST(SettingsFile, DayCountFallsBackOnlyWhenNotAnInteger)
     }
 }
 
+#ifndef _WIN32
 namespace {
 
 // Sets an environment variable for one scope, or unsets it, and puts the old value back.
@@ -78,12 +86,21 @@ private:
 };
 
 } // namespace
+#endif
 
 TEST(SettingsFile, IsSearchedBesideTheProgramThenForTheUserThenForTheSystem)
 {
     const testing_support::TempTree tree;
-    const std::string program = tree / "bin/ablagekehrer";
-    const std::string beside = tree / "bin/ablagekehrer.ini";
+    const std::string program = withSystemSeparators(tree / "bin/ablagekehrer");
+    const std::string beside = withSystemSeparators(tree / "bin/ablagekehrer.ini");
+#ifdef _WIN32
+    // Windows programs keep their settings beside them: no other place is searched.
+    EXPECT_EQ(startup::settingsSearchPath(program), std::vector { beside });
+    EXPECT_TRUE(startup::settingsSearchPath("").empty());
+    EXPECT_EQ(startup::findSettingsFile(program), "");
+    tree.writeFile("bin/ablagekehrer.ini");
+    EXPECT_EQ(startup::findSettingsFile(program), beside);
+#else
     const std::string xdg = tree / "xdg/ablagekehrer/ablagekehrer.ini";
     const std::string home = tree / "home/.config/ablagekehrer/ablagekehrer.ini";
     const std::string system = "/etc/ablagekehrer.ini";
@@ -110,6 +127,7 @@ TEST(SettingsFile, IsSearchedBesideTheProgramThenForTheUserThenForTheSystem)
     EXPECT_EQ(startup::findSettingsFile(program), xdg);
     tree.writeFile("bin/ablagekehrer.ini");
     EXPECT_EQ(startup::findSettingsFile(program), beside);
+#endif
 }
 
 TEST(SettingsFile, FileThatCannotBeReadIsAnErrorThatNamesIt)

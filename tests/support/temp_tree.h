@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/path_separator.h"
+
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -44,6 +47,14 @@ public:
 private:
     std::string m_path;
 };
+
+// `path` with each "/" turned into the system's separator, as the program writes the paths it
+// has listed: what a test builds with "/" compares with what the program logs.
+inline std::string withSystemSeparators(std::string path)
+{
+    std::replace(path.begin(), path.end(), '/', platform::kPathSeparator);
+    return path;
+}
 
 // The regular files below `directory` (ending in "/") in depth-first order: each directory's
 // entries in the order the file system returns them, a subdirectory's files in its place. Links
