@@ -1,5 +1,7 @@
 #include "platform/win32/file_identity.h"
 
+#include <winternl.h>
+
 namespace platform::win32 {
 
 namespace {
@@ -41,20 +43,40 @@ EntryIdentity entryIdentity(std::uint32_t volumeSerial, std::uint64_t fileId,
     return identity;
 }
 
+bool volumeSerialOf(HANDLE handle, std::uint32_t &serial)
+{
+    BY_HANDLE_FILE_INFORMATION file {};
+    if (!GetFileInformationByHandle(handle, &file))
+        return false;
+    serial = file.dwVolumeSerialNumber;
+    return true;
+}
+
+bool identityOf(HANDLE handle, std::uint32_t volumeSerial, EntryIdentity &identity)
+{
+    // The 64-bit file ID is the one a directory listing reports too (the 128-bit IDs of
+    // FileIdInfo are not); times and attributes come in the basic information.
+    IO_STATUS_BLOCK status {};
+    FILE_INTERNAL_INFORMATION internal {};
+    const NTSTATUS result = NtQueryInformationFile(
+        handle, &status, &internal, sizeof internal, FileInternalInformation);
+    if (result < 0) {
+        SetLastError(RtlNtStatusToDosError(result));
+        return false;
+    }
+    FILE_BASIC_INFO basic {};
+    if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic))
+        return false;
+    identity
+        = entryIdentity(volumeSerial, static_cast<std::uint64_t>(internal.IndexNumber.QuadPart),
+            basic.LastWriteTime.QuadPart, basic.ChangeTime.QuadPart, basic.FileAttributes);
+    return true;
+}
+
 bool identityOf(HANDLE handle, EntryIdentity &identity)
 {
-    // The volume's 32-bit serial number and the 64-bit file ID are what a directory listing
-    // reports too (the 128-bit IDs of FileIdInfo are not); the change time only the basic
-    // information has.
-    BY_HANDLE_FILE_INFORMATION file {};
-    FILE_BASIC_INFO basic {};
-    if (!GetFileInformationByHandle(handle, &file)
-        || !GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic))
-        return false;
-    identity = entryIdentity(file.dwVolumeSerialNumber,
-        (static_cast<std::uint64_t>(file.nFileIndexHigh) << 32) | file.nFileIndexLow,
-        basic.LastWriteTime.QuadPart, basic.ChangeTime.QuadPart, basic.FileAttributes);
-    return true;
+    std::uint32_t serial = 0;
+    return volumeSerialOf(handle, serial) && identityOf(handle, serial, identity);
 }
 
 } // namespace platform::win32

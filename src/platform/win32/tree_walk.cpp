@@ -80,18 +80,13 @@ HANDLE openRelative(
     return handle;
 }
 
-// Whether `handle` is the listed directory: a directory, no link or junction, with the volume
-// and file ID the listing recorded.
-bool isDirectory(HANDLE handle, std::uint64_t device, std::uint64_t inode)
+// Whether `handle`, on the volume `volume`, is the listed directory: a directory, no link or
+// junction, with the volume and file ID the listing recorded.
+bool isDirectory(HANDLE handle, std::uint32_t volume, std::uint64_t device, std::uint64_t inode)
 {
-    BY_HANDLE_FILE_INFORMATION info {};
-    if (!GetFileInformationByHandle(handle, &info))
-        return false;
-    const std::uint64_t fileId
-        = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
-        && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0
-        && info.dwVolumeSerialNumber == device && fileId == inode;
+    EntryIdentity found;
+    return win32::identityOf(handle, volume, found) && found.device == device
+        && found.inode == inode && found.type == FILE_ATTRIBUTE_DIRECTORY;
 }
 
 bool isAbsolute(std::string_view path)
@@ -139,12 +134,17 @@ struct TreeWalk::Impl
     bool inPlace(bool whole);
     // Counts one move or removal; true when the whole chain is due to be checked.
     bool checkWhenDue(bool move);
+    // What became of a file whose opening or deletion failed with the system's `error`.
+    RemoveResult failure(DWORD error);
 
     // The listed top first (always open), the current directory last. Those from m_firstOpen on
     // are open, so that a move up needs no lookup; those between are opened again from the top.
     std::vector<Level> m_levels;
     std::size_t m_firstOpen = 1;
     std::size_t m_openLevels; // how many below the top stay open at most
+    // The volume of the listed top, which holds every entry below it that is opened without
+    // following a link or junction.
+    std::uint32_t m_volume = 0;
     // Moves and removals since the whole chain was last checked, and when that was.
     std::uint64_t m_weightSinceCheck = 0;
     std::uint64_t m_checkedAtMs = 0;
@@ -174,7 +174,7 @@ bool TreeWalk::Impl::push(HANDLE handle, std::wstring name, const EntryIdentity 
 {
     if (!handle)
         return false;
-    if (!isDirectory(handle, expected.device, expected.inode)) {
+    if (!isDirectory(handle, m_volume, expected.device, expected.inode)) {
         NtClose(handle);
         return false;
     }
@@ -197,7 +197,13 @@ bool TreeWalk::Impl::openTop(const std::string &path, const EntryIdentity &expec
     const std::wstring name = isAbsolute(path) ? win32::longPath(path) : win32::toWide(path);
     const HANDLE handle = CreateFileW(name.c_str(), kDirectoryAccess, kShareAll, nullptr,
         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE || !push(handle, {}, expected))
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    if (!win32::volumeSerialOf(handle, m_volume)) {
+        CloseHandle(handle);
+        return false;
+    }
+    if (!push(handle, {}, expected))
         return false;
     m_weightSinceCheck = 0;
     m_checkedAtMs = GetTickCount64();
@@ -269,7 +275,7 @@ bool TreeWalk::Impl::reopen(std::size_t from, std::size_t to, std::size_t keepFr
             = openRelative(parent, level.name, kDirectoryAccess, kDirectoryOptions, error);
         if (ownParent)
             NtClose(parent);
-        if (!handle || !isDirectory(handle, level.device, level.inode)) {
+        if (!handle || !isDirectory(handle, m_volume, level.device, level.inode)) {
             if (handle)
                 NtClose(handle);
             return false;
@@ -323,22 +329,16 @@ RemoveResult TreeWalk::Impl::removeFile(std::string_view name, const EntryIdenti
     DWORD error = 0;
     const HANDLE file = openRelative(current(), win32::toWide(name),
         DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kFileOptions, error);
-    if (!file) {
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-            return { Removal::Gone, {} };
-        // Another program holds the file open and does not share its deletion.
-        if (error == ERROR_SHARING_VIOLATION)
-            return { Removal::Refused, { ErrorKind::InUse, static_cast<int>(error) } };
-        return { Removal::Refused, systemError(static_cast<int>(error)) };
-    }
+    if (!file)
+        return failure(error);
     // The very entry about to be deleted is checked: a file rewritten or replaced since the
     // listing (a log rotated meanwhile) is not the file the user saw and confirmed, and a
     // directory, link or junction put in its place is no file of the listing. It stays.
     EntryIdentity found;
-    if (!win32::identityOf(file, found)) {
-        const SystemError failure = lastSystemError();
+    if (!win32::identityOf(file, m_volume, found)) {
+        error = GetLastError();
         NtClose(file);
-        return { Removal::Refused, failure };
+        return failure(error);
     }
     if (found != expected || (found.type & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         NtClose(file);
@@ -372,6 +372,24 @@ RemoveResult TreeWalk::Impl::removeFile(std::string_view name, const EntryIdenti
     NtClose(file);
     if (deleted)
         return { Removal::Removed, {} };
+    return failure(error);
+}
+
+RemoveResult TreeWalk::Impl::failure(DWORD error)
+{
+    // The directory itself may have moved: Wine then refuses to open or delete anything in it,
+    // and a file no longer found there may well still exist elsewhere. That is told first.
+    m_weightSinceCheck = 0;
+    m_checkedAtMs = GetTickCount64();
+    if (!inPlace(true)) {
+        close();
+        return { Removal::DirectoryChanged, {} };
+    }
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        return { Removal::Gone, {} };
+    // Another program holds the file open and does not share its deletion.
+    if (error == ERROR_SHARING_VIOLATION)
+        return { Removal::Refused, { ErrorKind::InUse, static_cast<int>(error) } };
     return { Removal::Refused, systemError(static_cast<int>(error)) };
 }
 
