@@ -80,6 +80,23 @@ TEST(LockedAppendFile, AppendsInOrderKeepingEveryByte)
         "\r\nStart der Dateilöschung von 2 Dateien\r\na.log\r\nb.log\r\n\r\nc.log\r\n");
 }
 
+TEST(LockedAppendFile, WritesALogFarBelowTheOldPathLimit)
+{
+    LogFolder folder;
+    const std::string deep = folder.path(std::string(200, 'f'));
+    ASSERT_TRUE(CreateDirectoryW(platform::win32::longPath(deep).c_str(), nullptr));
+    const std::string log = deep + "\\" + std::string(100, 'l') + ".log";
+    ASSERT_GT(log.size(), 300U);
+    {
+        platform::LockedAppendFile file;
+        ASSERT_EQ(file.open(log), platform::SystemError {});
+        EXPECT_EQ(file.append("x\r\n"), platform::SystemError {});
+    }
+    EXPECT_EQ(folder.read(std::string(200, 'f') + "\\" + std::string(100, 'l') + ".log"), "x\r\n");
+    DeleteFileW(platform::win32::longPath(log).c_str());
+    RemoveDirectoryW(platform::win32::longPath(deep).c_str());
+}
+
 TEST(LockedAppendFile, SecondOpenerFindsTheLogInUse)
 {
     LogFolder folder;
