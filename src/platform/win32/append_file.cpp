@@ -1,0 +1,142 @@
+#include "platform/append_file.h"
+
+#include "platform/win32/wide_text.h"
+
+#include <windows.h>
+
+namespace platform {
+
+namespace {
+
+// The most one WriteFile call is given.
+constexpr std::size_t kMaxWriteBytes = 1U << 30;
+
+// What the system refuses to open as a log file because of its name.
+constexpr SystemError kBadName { ErrorKind::BadName, ERROR_INVALID_NAME };
+constexpr SystemError kPathTooLong { ErrorKind::BadName, ERROR_FILENAME_EXCED_RANGE };
+// A write the system took only a part of: the disk or the quota is full.
+constexpr SystemError kShortWrite { ErrorKind::DiskFull, 101 };
+
+bool isAbsolute(std::string_view path)
+{
+    const auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
+    return (path.size() >= 3 && path[1] == ':' && isSeparator(path[2]))
+        || (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]));
+}
+
+} // namespace
+
+struct LockedAppendFile::Handle
+{
+    HANDLE file = INVALID_HANDLE_VALUE;
+};
+
+LockedAppendFile::LockedAppendFile() = default;
+
+LockedAppendFile::~LockedAppendFile()
+{
+    close();
+}
+
+SystemError LockedAppendFile::open(const std::string &path)
+{
+    close();
+    // A path holding a NUL character would be cut there and name another file.
+    if (path.empty() || path.find('\0') != std::string::npos)
+        return kBadName;
+    if (path.size() > kMaxPathLength)
+        return kPathTooLong;
+    // Absolute paths go in their long form, so that no length limit of the old API applies.
+    const std::wstring name = isAbsolute(path) ? win32::longPath(path) : win32::wideFromUtf8(path);
+    // Others may read the log while it is open, but not write it: a second run opening it gets a
+    // sharing violation, the lock. Cutting a torn line off needs the right to write, not only to
+    // append; since nobody else can write, the file pointer stays at the end, where every write
+    // goes.
+    const HANDLE file = CreateFileW(name.c_str(),
+        FILE_APPEND_DATA | FILE_WRITE_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, FILE_SHARE_READ,
+        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_SHARING_VIOLATION)
+            return { ErrorKind::InUse, static_cast<int>(error) };
+        return systemError(static_cast<int>(error));
+    }
+    if (!SetFilePointerEx(file, LARGE_INTEGER {}, nullptr, FILE_END)) {
+        const SystemError error = lastSystemError();
+        CloseHandle(file);
+        return error;
+    }
+    m_handle = std::make_unique<Handle>(Handle { file });
+    return {};
+}
+
+SystemError LockedAppendFile::write(std::string_view bytes, std::size_t &done)
+{
+    done = 0;
+    if (!m_handle)
+        return systemError(ERROR_INVALID_HANDLE);
+    while (done < bytes.size()) {
+        const auto asked = static_cast<DWORD>(std::min(bytes.size() - done, kMaxWriteBytes));
+        DWORD written = 0;
+        const BOOL ok = WriteFile(m_handle->file, bytes.data() + done, asked, &written, nullptr);
+        done += written;
+        if (!ok)
+            return lastSystemError();
+        // A disk file takes all of a write or fails; taking a part means there was no room
+        // for the rest.
+        if (written < asked)
+            return kShortWrite;
+    }
+    return {};
+}
+
+SystemError LockedAppendFile::append(std::string_view bytes)
+{
+    std::size_t done = 0;
+    const SystemError error = write(bytes, done);
+    if (error && done > 0)
+        cutBack(done);
+    return error;
+}
+
+SystemError LockedAppendFile::appendLines(std::string_view lines, std::size_t &whole)
+{
+    std::size_t done = 0;
+    const SystemError error = write(lines, done);
+    whole = lines.size();
+    if (!error)
+        return {};
+    const std::size_t lastEnd = done == 0 ? std::string_view::npos : lines.rfind('\n', done - 1);
+    whole = lastEnd == std::string_view::npos ? 0 : lastEnd + 1;
+    if (done > whole)
+        cutBack(done - whole);
+    return error;
+}
+
+void LockedAppendFile::cutBack(std::size_t written)
+{
+    // The part is cut off only while it is still the end of the file, as it is while nobody else
+    // can write it.
+    const HANDLE file = m_handle->file;
+    LARGE_INTEGER end {};
+    LARGE_INTEGER size {};
+    if (!SetFilePointerEx(file, LARGE_INTEGER {}, &end, FILE_CURRENT) || !GetFileSizeEx(file, &size)
+        || size.QuadPart != end.QuadPart)
+        return;
+    LARGE_INTEGER start {};
+    start.QuadPart = end.QuadPart - static_cast<LONGLONG>(written);
+    if (start.QuadPart >= 0 && SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
+        SetEndOfFile(file);
+}
+
+SystemError LockedAppendFile::close()
+{
+    if (!m_handle)
+        return {};
+    const HANDLE file = m_handle->file;
+    m_handle.reset();
+    // Closing releases the lock.
+    return CloseHandle(file) ? SystemError {} : lastSystemError();
+}
+
+} // namespace platform

@@ -1,0 +1,428 @@
+#include "platform/tree_walk.h"
+
+#include "platform/system_error.h"
+#include "platform/win32/file_identity.h"
+#include "platform/win32/wide_text.h"
+
+#include <algorithm>
+#include <atomic>
+#include <windows.h>
+#include <winternl.h>
+
+namespace platform {
+
+namespace {
+
+// What a walk needs of a directory it holds: to open entries relative to it and to read its
+// identity. Others may go on reading, writing, renaming and deleting in it meanwhile.
+constexpr ACCESS_MASK kDirectoryAccess
+    = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// Every entry below the listed top is opened as itself: a link or a junction is opened, never
+// followed.
+constexpr ULONG kDirectoryOptions
+    = FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT;
+constexpr ULONG kFileOptions = FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT;
+
+// Directories a walk keeps open; farther up, a directory is opened again from the listed top
+// by its names when the walk comes back to it. Handles are no scarce resource on Windows, but a
+// tree thousands of levels deep should not hold thousands of them.
+constexpr std::size_t kOpenLevels = 256;
+// The levels above a directory entered that are checked on the way down.
+constexpr std::size_t kNearLevels = 16;
+// The whole chain is checked on every move while the tree is no deeper than kNearLevels, and
+// after this many removals in a row; below, once per kNearLevels levels of depth in moves (each
+// weighing as much as this many removals).
+constexpr std::uint64_t kRemovalsPerCheck = 16;
+// The longest time a directory goes unchecked while the walk stays in it or near it.
+constexpr std::uint64_t kCheckIntervalMs = 1000;
+
+// The POSIX delete's information class. mingw-w64's headers hide it behind a version test that
+// no _WIN32_WINNT passes; its number follows FileIdExtdDirectoryRestartInfo, as in Windows' SDK.
+constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+
+// Whether the POSIX delete (the name goes at once, even while others hold the file open) was
+// refused as unknown: older systems and Wine know only the classic disposition.
+std::atomic<bool> g_noPosixDelete { false };
+
+// A name the walk may hand to the system relative to a directory: exactly one entry of it. A
+// separator would reach through a link further down, a colon would name a stream of the file.
+bool isSingleName(std::wstring_view name)
+{
+    return !name.empty() && name != L"." && name != L".." && name.size() <= 32767
+        && name.find_first_of(std::wstring_view(L"\\/:\0", 4)) == std::wstring_view::npos;
+}
+
+// Opens `name` relative to the open directory `parent` as NtCreateFile does. Returns the
+// handle, or null with `error` set to the system's error number.
+HANDLE openRelative(
+    HANDLE parent, std::wstring_view name, ACCESS_MASK access, ULONG options, DWORD &error)
+{
+    error = 0;
+    if (!isSingleName(name)) {
+        error = ERROR_INVALID_NAME;
+        return nullptr;
+    }
+    UNICODE_STRING objectName {};
+    objectName.Buffer = const_cast<PWSTR>(name.data());
+    objectName.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    objectName.MaximumLength = objectName.Length;
+    OBJECT_ATTRIBUTES attributes {};
+    InitializeObjectAttributes(&attributes, &objectName, OBJ_CASE_INSENSITIVE, parent, nullptr);
+    IO_STATUS_BLOCK status {};
+    HANDLE handle = nullptr;
+    const NTSTATUS result = NtCreateFile(&handle, access, &attributes, &status, nullptr, 0,
+        kShareAll, FILE_OPEN, options, nullptr, 0);
+    if (result < 0) {
+        error = RtlNtStatusToDosError(result);
+        return nullptr;
+    }
+    return handle;
+}
+
+// Whether `handle` is the listed directory: a directory, no link or junction, with the volume and
+// file ID the listing recorded.
+bool isDirectory(HANDLE handle, std::uint64_t device, std::uint64_t inode)
+{
+    EntryIdentity found;
+    return win32::identityOfHandle(handle, found) && found.device == device
+        && found.inode == inode
+        && found.type == static_cast<std::uint32_t>(win32::EntryType::Directory);
+}
+
+bool isAbsolute(std::string_view path)
+{
+    const auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
+    return (path.size() >= 3 && path[1] == ':' && isSeparator(path[2]))
+        || (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]));
+}
+
+} // namespace
+
+// The walk's state on Windows: the open directories as handles, and every level's name and
+// identity down from the listed top.
+struct TreeWalk::Impl
+{
+    explicit Impl(std::size_t walks);
+    ~Impl();
+    Impl(const Impl &) = delete;
+    Impl &operator=(const Impl &) = delete;
+
+    bool openTop(const std::string &path, const EntryIdentity &expected);
+    bool enterChild(std::string_view name, const EntryIdentity &expected);
+    bool enterParent(const EntryIdentity &expected);
+    void close();
+    RemoveResult removeFile(std::string_view name, const EntryIdentity &expected);
+
+    // A directory of the way down: its name in the level above (none for the top), its identity
+    // as checked when it was entered, and its handle while it is kept open.
+    struct Level
+    {
+        std::wstring name;
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        HANDLE handle = nullptr;
+    };
+
+    bool push(HANDLE handle, std::wstring name, const EntryIdentity &expected);
+    HANDLE current() const { return m_levels.back().handle; }
+    // Opens the levels from `from` (open) down to `to` again by their names, each checked
+    // against its identity; keeps the handles of those from `keepFrom` on. False when one of
+    // them is no longer found in its place.
+    bool reopen(std::size_t from, std::size_t to, std::size_t keepFrom);
+    // Whether the current directory is still reached by its listed names: from the listed top
+    // when `whole`, else from the open directory a few levels up.
+    bool inPlace(bool whole);
+    // Counts one move or removal; true when the whole chain is due to be checked.
+    bool checkWhenDue(bool move);
+    // What became of a file whose opening or deletion failed with the system's `error`.
+    RemoveResult failure(DWORD error);
+
+    // The listed top first (always open), the current directory last. Those from m_firstOpen on
+    // are open, so that a move up needs no lookup; those between are opened again from the top.
+    std::vector<Level> m_levels;
+    std::size_t m_firstOpen = 1;
+    std::size_t m_openLevels; // how many below the top stay open at most
+    // Moves and removals since the whole chain was last checked, and when that was.
+    std::uint64_t m_weightSinceCheck = 0;
+    std::uint64_t m_checkedAtMs = 0;
+};
+
+TreeWalk::Impl::Impl(std::size_t walks)
+    : m_openLevels(std::max<std::size_t>(3, kOpenLevels / std::max<std::size_t>(1, walks)))
+{
+}
+
+TreeWalk::Impl::~Impl()
+{
+    close();
+}
+
+void TreeWalk::Impl::close()
+{
+    for (const Level &level : m_levels) {
+        if (level.handle)
+            NtClose(level.handle);
+    }
+    m_levels.clear();
+    m_firstOpen = 1;
+}
+
+bool TreeWalk::Impl::push(HANDLE handle, std::wstring name, const EntryIdentity &expected)
+{
+    if (!handle)
+        return false;
+    if (!isDirectory(handle, expected.device, expected.inode)) {
+        NtClose(handle);
+        return false;
+    }
+    m_levels.push_back({ std::move(name), expected.device, expected.inode, handle });
+    if (m_levels.size() - m_firstOpen > m_openLevels) {
+        NtClose(m_levels[m_firstOpen].handle);
+        m_levels[m_firstOpen].handle = nullptr;
+        ++m_firstOpen;
+    }
+    return true;
+}
+
+bool TreeWalk::Impl::openTop(const std::string &path, const EntryIdentity &expected)
+{
+    close();
+    // The listed directory itself is reached as the listing reached it.
+    // A path holding a NUL character would be cut there and name another folder.
+    if (path.empty() || path.find('\0') != std::string::npos)
+        return false;
+    const std::wstring name = isAbsolute(path) ? win32::longPath(path) : win32::wideFromUtf8(path);
+    const HANDLE handle = CreateFileW(name.c_str(), kDirectoryAccess, kShareAll, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    if (!push(handle, {}, expected))
+        return false;
+    m_weightSinceCheck = 0;
+    m_checkedAtMs = GetTickCount64();
+    return true;
+}
+
+bool TreeWalk::Impl::enterChild(std::string_view name, const EntryIdentity &expected)
+{
+    if (m_levels.empty())
+        return false;
+    std::wstring wide = win32::wideFromUtf8(name);
+    DWORD error = 0;
+    const HANDLE handle = openRelative(current(), wide, kDirectoryAccess, kDirectoryOptions, error);
+    if (!push(handle, std::move(wide), expected))
+        return false;
+    // The child was found in the current directory; the current directory and those above it
+    // may have moved since they were entered.
+    if (!inPlace(checkWhenDue(true))) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool TreeWalk::Impl::enterParent(const EntryIdentity &expected)
+{
+    if (m_levels.size() < 2) {
+        close();
+        return false;
+    }
+    NtClose(m_levels.back().handle);
+    m_levels.pop_back();
+    const std::size_t parent = m_levels.size() - 1;
+    const Level &level = m_levels.back();
+    if (level.device != expected.device || level.inode != expected.inode) {
+        close();
+        return false;
+    }
+    if (parent == 0) {
+        m_firstOpen = 1;
+    } else if (parent < m_firstOpen) {
+        // Above the directories kept open the parent and a stretch above it are opened again
+        // from the top, each checked: a relative ".." is not to be had everywhere (Wine has
+        // none).
+        const std::size_t keepFrom = parent + 1 > m_openLevels ? parent + 1 - m_openLevels : 1;
+        if (!reopen(0, parent, keepFrom)) {
+            close();
+            return false;
+        }
+        m_firstOpen = keepFrom;
+    }
+    if (checkWhenDue(true) && !inPlace(true)) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool TreeWalk::Impl::reopen(std::size_t from, std::size_t to, std::size_t keepFrom)
+{
+    // Every level is looked up afresh in the one found above it, also those held open: a handle
+    // stays valid wherever its directory has moved, a lookup by name does not.
+    HANDLE parent = m_levels[from].handle;
+    bool ownParent = false;
+    for (std::size_t index = from + 1; index <= to; ++index) {
+        Level &level = m_levels[index];
+        DWORD error = 0;
+        const HANDLE handle
+            = openRelative(parent, level.name, kDirectoryAccess, kDirectoryOptions, error);
+        if (ownParent)
+            NtClose(parent);
+        if (!handle || !isDirectory(handle, level.device, level.inode)) {
+            if (handle)
+                NtClose(handle);
+            return false;
+        }
+        ownParent = index < keepFrom || level.handle != nullptr;
+        if (!ownParent)
+            level.handle = handle;
+        parent = handle;
+    }
+    if (ownParent)
+        NtClose(parent);
+    return true;
+}
+
+bool TreeWalk::Impl::checkWhenDue(bool move)
+{
+    m_weightSinceCheck += move ? kRemovalsPerCheck : 1;
+    const std::uint64_t depth = m_levels.size() - 1;
+    const std::uint64_t due = kRemovalsPerCheck * std::max<std::uint64_t>(1, depth / kNearLevels);
+    const std::uint64_t now = GetTickCount64();
+    if (m_weightSinceCheck < due && now - m_checkedAtMs < kCheckIntervalMs)
+        return false;
+    m_weightSinceCheck = 0;
+    m_checkedAtMs = now;
+    return true;
+}
+
+bool TreeWalk::Impl::inPlace(bool whole)
+{
+    const std::size_t depth = m_levels.size() - 1;
+    std::size_t from = 0;
+    if (!whole) {
+        from = depth - std::min(depth, kNearLevels);
+        if (from > 0 && from < m_firstOpen)
+            from = m_firstOpen;
+    }
+    if (from == depth)
+        return true;
+    // Each level is looked up in the one above and checked; none is kept beyond the check.
+    return reopen(from, depth, depth + 1);
+}
+
+RemoveResult TreeWalk::Impl::removeFile(std::string_view name, const EntryIdentity &expected)
+{
+    if (m_levels.empty())
+        return { Removal::DirectoryChanged, {} };
+    if (checkWhenDue(false) && !inPlace(true)) {
+        close();
+        return { Removal::DirectoryChanged, {} };
+    }
+    DWORD error = 0;
+    const HANDLE file = openRelative(current(), win32::wideFromUtf8(name),
+        DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kFileOptions, error);
+    if (!file)
+        return failure(error);
+    // The very entry about to be deleted is checked: a file rewritten or replaced since the
+    // listing (a log rotated meanwhile) is not the file the user saw and confirmed, and a
+    // directory, link or junction put in its place is no file of the listing. It stays.
+    EntryIdentity found;
+    if (!win32::identityOfHandle(file, found)) {
+        error = GetLastError();
+        NtClose(file);
+        return failure(error);
+    }
+    if (found != expected
+        || found.type == static_cast<std::uint32_t>(win32::EntryType::Directory)) {
+        NtClose(file);
+        return { Removal::Changed, {} };
+    }
+    // The POSIX delete takes the name away at once; the classic one when the handle closes, just
+    // below. Neither clears the read-only attribute: a read-only file is refused and stays.
+    bool deleted = false;
+    if (!g_noPosixDelete.load(std::memory_order_relaxed)) {
+        FILE_DISPOSITION_INFO_EX disposition {};
+        disposition.Flags = FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS;
+        deleted = SetFileInformationByHandle(
+            file, kFileDispositionInfoEx, &disposition, sizeof disposition);
+        if (!deleted) {
+            const DWORD refusal = GetLastError();
+            if (refusal == ERROR_INVALID_PARAMETER || refusal == ERROR_NOT_SUPPORTED
+                || refusal == ERROR_INVALID_FUNCTION)
+                g_noPosixDelete.store(true, std::memory_order_relaxed);
+            else
+                error = refusal;
+        }
+    }
+    if (!deleted && error == 0) {
+        FILE_DISPOSITION_INFO disposition {};
+        disposition.DeleteFile = TRUE;
+        deleted = SetFileInformationByHandle(
+            file, FileDispositionInfo, &disposition, sizeof disposition);
+        if (!deleted)
+            error = GetLastError();
+    }
+    NtClose(file);
+    if (deleted)
+        return { Removal::Removed, {} };
+    return failure(error);
+}
+
+RemoveResult TreeWalk::Impl::failure(DWORD error)
+{
+    // The directory itself may have moved: Wine then refuses to open or delete anything in it,
+    // and a file no longer found there may well still exist elsewhere. That is told first.
+    m_weightSinceCheck = 0;
+    m_checkedAtMs = GetTickCount64();
+    if (!inPlace(true)) {
+        close();
+        return { Removal::DirectoryChanged, {} };
+    }
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        return { Removal::Gone, {} };
+    // Another program holds the file open and does not share its deletion.
+    if (error == ERROR_SHARING_VIOLATION)
+        return { Removal::Refused, { ErrorKind::InUse, static_cast<int>(error) } };
+    return { Removal::Refused, systemError(static_cast<int>(error)) };
+}
+
+TreeWalk::TreeWalk(std::size_t walks)
+    : m_impl(std::make_unique<Impl>(walks))
+{
+}
+
+TreeWalk::~TreeWalk() = default;
+
+bool TreeWalk::openTop(const std::string &path, const EntryIdentity &expected)
+{
+    return m_impl->openTop(path, expected);
+}
+
+bool TreeWalk::enterChild(std::string_view name, const EntryIdentity &expected)
+{
+    return m_impl->enterChild(name, expected);
+}
+
+bool TreeWalk::enterParent(const EntryIdentity &expected)
+{
+    return m_impl->enterParent(expected);
+}
+
+bool TreeWalk::hasCurrent() const
+{
+    return !m_impl->m_levels.empty();
+}
+
+void TreeWalk::close()
+{
+    m_impl->close();
+}
+
+RemoveResult TreeWalk::removeFile(std::string_view name, const EntryIdentity &expected)
+{
+    return m_impl->removeFile(name, expected);
+}
+
+} // namespace platform
