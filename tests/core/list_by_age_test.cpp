@@ -294,8 +294,9 @@ TEST(Refresh, RecordsWhyTheSelectedDirectoryCouldNotBeSearched)
         int error;
     };
 #ifdef _WIN32
+    // A file's name with a separator after it is no valid name to Windows.
     const int missing = ERROR_FILE_NOT_FOUND;
-    const int notADirectory = ERROR_DIRECTORY;
+    const int notADirectory = ERROR_INVALID_NAME;
 #else
     const int missing = ENOENT;
     const int notADirectory = ENOTDIR;

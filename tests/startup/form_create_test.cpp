@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 using testing_support::TempTree;
+using testing_support::withSystemSeparators;
 
 namespace {
 
@@ -28,24 +29,27 @@ TEST(FormCreate, CombinesSwitchesAndSettings)
 {
     TempTree tree;
     tree.writeFile("a.ini",
-        "[Pfade]\n1=/srv/eins\n2=/srv/zwei/\n[Optionen]\nTage=14\nProtokoll=/var/log/kehrer.log\n");
+        "[Pfade]\n" + withSystemSeparators("1=/srv/eins\n2=/srv/zwei/\n")
+            + "[Optionen]\nTage=14\nProtokoll=/var/log/kehrer.log\n");
     const std::string ini = tree / "a.ini";
+    const std::string eins = withSystemSeparators("/srv/eins/");
+    const std::string zwei = withSystemSeparators("/srv/zwei/");
 
     const Started plain = start({}, ini);
-    EXPECT_EQ(plain.state.Directories, (std::vector<std::string> { "/srv/eins/", "/srv/zwei/" }));
-    EXPECT_EQ(plain.state.SelectedDirectory, "/srv/eins/");
+    EXPECT_EQ(plain.state.Directories, (std::vector<std::string> { eins, zwei }));
+    EXPECT_EQ(plain.state.SelectedDirectory, eins);
     EXPECT_EQ(plain.state.DayCount, 14);
     EXPECT_EQ(plain.state.Mode, core::SelectionMode::Age);
     EXPECT_EQ(plain.state.LogFileName, "/var/log/kehrer.log");
     EXPECT_FALSE(plain.result.unattendedRequested);
 
     const Started chosen = start({ "/id:2", "/tage:7", "/Protokoll:/tmp/Lauf.log", "go" }, ini);
-    EXPECT_EQ(chosen.state.SelectedDirectory, "/srv/zwei/");
+    EXPECT_EQ(chosen.state.SelectedDirectory, zwei);
     EXPECT_EQ(chosen.state.DayCount, 7);
     EXPECT_EQ(chosen.state.LogFileName, "/tmp/Lauf.log");
     EXPECT_TRUE(chosen.result.unattendedRequested);
 
-    EXPECT_EQ(start({ "/ID:0" }, ini).state.SelectedDirectory, "/srv/eins/");
+    EXPECT_EQ(start({ "/ID:0" }, ini).state.SelectedDirectory, eins);
     EXPECT_EQ(start({ "/ID:3" }, ini).state.SelectedDirectory, "");
     EXPECT_EQ(start({ "/ID:-1" }, ini).state.SelectedDirectory, "");
     EXPECT_EQ(start({ "/TAGE:0" }, ini).state.DayCount, 14);

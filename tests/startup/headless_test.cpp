@@ -321,7 +321,7 @@ TEST(Headless, NoFolderToCleanIsAnErrorThatNamesIt)
     const OldFolder folder;
     folder.tree.writeFile("empty.ini", "[Pfade]\n1=*\n");
     folder.tree.writeFile(
-        "nul.ini", "[Pfade]\n1=" + (folder.tree / "data") + std::string(1, '\0') + "x\n");
+        "nul-byte.ini", "[Pfade]\n1=" + (folder.tree / "data") + std::string(1, '\0') + "x\n");
     folder.tree.writeFile("file");
     const std::string missing = withSystemSeparators(folder.tree / "missing/");
     struct Case
@@ -344,7 +344,7 @@ TEST(Headless, NoFolderToCleanIsAnErrorThatNamesIt)
         { { "GO", "/INI:" + (folder.tree / "missing.ini") }, folder.ini,
             (folder.tree / "missing.ini") + ": Ungültiger Dateiname." },
         // A NUL byte in a settings value would cut the path and clean another folder.
-        { { "GO" }, folder.tree / "nul.ini",
+        { { "GO" }, folder.tree / "nul-byte.ini",
             withSystemSeparators(folder.tree / "data?x/") + ": Ungültiger Dateiname." },
     };
     for (const Case &c : cases) {

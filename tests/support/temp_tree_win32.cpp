@@ -65,16 +65,11 @@ bool removeTree(const std::wstring &directory)
     return RemoveDirectoryW(directory.c_str()) && removed;
 }
 
-// The folders of `relative` before its last component, each with the ones above it.
-std::vector<std::string> parentFolders(std::string_view relative)
+// The folder that holds `relative`'s last component; empty for the tree's top.
+std::string_view parentFolder(std::string_view relative)
 {
-    std::vector<std::string> parents;
-    for (std::size_t slash = relative.find_first_of("/\\"); slash != std::string_view::npos;
-         slash = relative.find_first_of("/\\", slash + 1)) {
-        if (slash > 0)
-            parents.emplace_back(relative.substr(0, slash));
-    }
-    return parents;
+    const std::size_t slash = relative.find_last_of("/\\");
+    return slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash);
 }
 
 class Handle
@@ -132,21 +127,31 @@ TempTree::~TempTree()
 
 void TempTree::makeDirectory(std::string_view relative) const
 {
-    std::vector<std::string> folders = parentFolders(relative);
-    folders.emplace_back(relative);
-    for (const std::string &folder : folders) {
-        if (!CreateDirectoryW(systemPath(*this / folder).c_str(), nullptr)
-            && GetLastError() != ERROR_ALREADY_EXISTS)
-            fail("CreateDirectoryW " + folder);
+    // The parents are made only when missing: a deep tree is built in one call per folder, not
+    // one per level above it (Wine looks up every level of a path on each call).
+    const std::wstring path = systemPath(*this / relative);
+    if (CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
+        return;
+    if (GetLastError() == ERROR_PATH_NOT_FOUND && !parentFolder(relative).empty()) {
+        makeDirectory(parentFolder(relative));
+        if (CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
+            return;
     }
+    fail("CreateDirectoryW " + std::string(relative));
 }
 
 void TempTree::writeFile(std::string_view relative, std::string_view content) const
 {
-    for (const std::string &folder : parentFolders(relative))
-        makeDirectory(folder);
-    const Handle file(CreateFileW(systemPath(*this / relative).c_str(), GENERIC_WRITE, 0, nullptr,
-        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const std::wstring path = systemPath(*this / relative);
+    HANDLE made = CreateFileW(
+        path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (made == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND
+        && !parentFolder(relative).empty()) {
+        makeDirectory(parentFolder(relative));
+        made = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+            FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    const Handle file(made);
     DWORD written = 0;
     if (!file.valid()
         || !WriteFile(
