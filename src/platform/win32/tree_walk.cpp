@@ -85,8 +85,7 @@ HANDLE openRelative(
 bool isDirectory(HANDLE handle, std::uint64_t device, std::uint64_t inode)
 {
     EntryIdentity found;
-    return win32::identityOfHandle(handle, found) && found.device == device
-        && found.inode == inode
+    return win32::identityOfHandle(handle, found) && found.device == device && found.inode == inode
         && found.type == static_cast<std::uint32_t>(win32::EntryType::Directory);
 }
 
