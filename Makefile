@@ -15,9 +15,9 @@ CHECK_PACKAGES := man-db groff-base desktop-file-utils appstream dpkg-dev file l
 # clang-format.
 HABIT_PACKAGES := clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14
 # What the Windows build needs besides: the mingw-w64 compilers whose runtime has std::thread,
-# Wine to run its tests (Debian's 64-bit Wine; no 32-bit packages are needed), and GoogleTest's
-# sources, built there with the tests.
-WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 googletest
+# Wine to run its tests (Debian's 64-bit Wine; no 32-bit packages are needed), GoogleTest's
+# sources, built there with the tests, and the locale sources Wine's German test locale is made of.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 googletest locales
 PACKAGES := $(RUN_PACKAGES) $(CHECK_PACKAGES) $(HABIT_PACKAGES) $(WINDOWS_PACKAGES)
 
 .PHONY: all deps run-deps configure build test check run package bench screenshot clean windows \

@@ -1,9 +1,8 @@
 // hold_file PATH SECONDS: holds PATH open for writing, sharing it with readers only, as another
 // program writing a log would, and says "held" once it does; for the test of the log's lock.
-#include <windows.h>
-
 #include <cstdio>
-#include <cstdlib>
+#include <cwchar>
+#include <windows.h>
 
 int wmain(int argc, wchar_t **argv)
 {

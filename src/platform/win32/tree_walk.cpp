@@ -85,8 +85,7 @@ HANDLE openRelative(
 bool isDirectory(HANDLE handle, std::uint64_t device, std::uint64_t inode)
 {
     EntryIdentity found;
-    return win32::identityOfHandle(handle, found) && found.device == device
-        && found.inode == inode
+    return win32::identityOfHandle(handle, found) && found.device == device && found.inode == inode
         && found.type == static_cast<std::uint32_t>(win32::EntryType::Directory);
 }
 
@@ -337,6 +336,12 @@ RemoveResult TreeWalk::Impl::removeFile(std::string_view name, const EntryIdenti
     if (found != expected
         || found.type == static_cast<std::uint32_t>(win32::EntryType::Directory)) {
         NtClose(file);
+        // Under Wine an entry of a directory moved away reads differently: the directory's
+        // move is what changed, and is told as such.
+        if (!inPlace(true)) {
+            close();
+            return { Removal::DirectoryChanged, {} };
+        }
         return { Removal::Changed, {} };
     }
     // The POSIX delete takes the name away at once; the classic one when the handle closes, just

@@ -210,7 +210,8 @@ void expectedEvents(const std::wstring &directory, const std::string &prefix, bo
             events.push_back(prefix + utf8FromWide(name));
         } else if (descend && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
             events.push_back("+" + utf8FromWide(name));
-            expectedEvents(directory + L"\\" + name, prefix + utf8FromWide(name) + "/", true, events);
+            expectedEvents(
+                directory + L"\\" + name, prefix + utf8FromWide(name) + "/", true, events);
             events.push_back("-");
         }
     } while (FindNextFileW(search, &found));
