@@ -325,7 +325,8 @@ TEST(DeleteListed, ReachesFilesBeyondTheLongestPathAndComesBackUp)
         for (const std::string &file : files)
             writeOld(tree, { file });
     } catch (const std::runtime_error &error) {
-        GTEST_SKIP() << "the system makes no path this long: " << std::string(error.what()).substr(0, 60);
+        GTEST_SKIP() << "the system makes no path this long: "
+                     << std::string(error.what()).substr(0, 60);
     }
 #else
     for (const std::string &file : files)
@@ -363,8 +364,7 @@ bool setImmutable(const std::string &path, bool on)
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return false;
     const DWORD readOnly = FILE_ATTRIBUTE_READONLY;
-    return SetFileAttributesW(
-        wide.c_str(), on ? attributes | readOnly : attributes & ~readOnly);
+    return SetFileAttributesW(wide.c_str(), on ? attributes | readOnly : attributes & ~readOnly);
 }
 #else
 // Sets or clears the immutable flag, which keeps even root from deleting a file. False where the
@@ -409,8 +409,7 @@ TEST(DeleteListed, LogsWhyTheSystemRefusedADeletion)
     EXPECT_EQ(report.deleted, 1u);
     std::vector<std::string> expected;
     for (const std::string &path : listedPaths(state))
-        expected.push_back(
-            path == withSystemSeparators(tree / "data/fest.log")
+        expected.push_back(path == withSystemSeparators(tree / "data/fest.log")
                 ? stayedLine(path, "Dateizugriff verweigert")
                 : path);
     EXPECT_EQ(loggedFileLines(tree), expected);
@@ -503,8 +502,7 @@ TEST(DeleteListed, KeepsTheFilesOfAFolderNoLongerWhereItWasListed)
     EXPECT_EQ(report.deleted, 1u);
     std::vector<std::string> expected;
     for (const std::string &path : listedPaths(state)) {
-        expected.push_back(
-            path == withSystemSeparators(tree / "data/bleibt/c.log")
+        expected.push_back(path == withSystemSeparators(tree / "data/bleibt/c.log")
                 ? path
                 : stayedLine(path, "Verzeichnis geändert"));
     }

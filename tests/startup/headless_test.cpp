@@ -408,9 +408,8 @@ TEST(Headless, FilesThatMayNotBeDeletedAreNamedAndFailTheRun)
         EXPECT_NE(errors.find(line), std::string::npos) << errors;
     }
     const std::string log = folder.tree.readFile("run.log");
-    EXPECT_NE(
-        log.find(withSystemSeparators(folder.tree / "data/old.log")
-            + " (nicht gelöscht: Dateizugriff verweigert)"),
+    EXPECT_NE(log.find(withSystemSeparators(folder.tree / "data/old.log")
+                  + " (nicht gelöscht: Dateizugriff verweigert)"),
         std::string::npos)
         << log;
 }

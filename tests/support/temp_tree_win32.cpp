@@ -148,8 +148,8 @@ void TempTree::writeFile(std::string_view relative, std::string_view content) co
     if (made == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND
         && !parentFolder(relative).empty()) {
         makeDirectory(parentFolder(relative));
-        made = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-            FILE_ATTRIBUTE_NORMAL, nullptr);
+        made = CreateFileW(
+            path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     const Handle file(made);
     DWORD written = 0;
