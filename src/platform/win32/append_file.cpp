@@ -90,29 +90,6 @@ SystemError LockedAppendFile::write(std::string_view bytes, std::size_t &done)
     return {};
 }
 
-SystemError LockedAppendFile::append(std::string_view bytes)
-{
-    std::size_t done = 0;
-    const SystemError error = write(bytes, done);
-    if (error && done > 0)
-        cutBack(done);
-    return error;
-}
-
-SystemError LockedAppendFile::appendLines(std::string_view lines, std::size_t &whole)
-{
-    std::size_t done = 0;
-    const SystemError error = write(lines, done);
-    whole = lines.size();
-    if (!error)
-        return {};
-    const std::size_t lastEnd = done == 0 ? std::string_view::npos : lines.rfind('\n', done - 1);
-    whole = lastEnd == std::string_view::npos ? 0 : lastEnd + 1;
-    if (done > whole)
-        cutBack(done - whole);
-    return error;
-}
-
 void LockedAppendFile::cutBack(std::size_t written)
 {
     // The part is cut off only while it is still the end of the file, as it is while nobody else
