@@ -40,6 +40,12 @@ LocalTime localTimeOf(std::int64_t secondsSinceEpoch);
 // `secondsSinceEpoch` in local time, with the zone's rules for that instant (summer time of a
 // winter file is not applied), and the seconds truncated to an even number; kUnknownTime when it
 // has no local date.
-LocalTime localTwoSecondTime(std::int64_t secondsSinceEpoch);
+inline LocalTime localTwoSecondTime(std::int64_t secondsSinceEpoch)
+{
+    LocalTime result = localTimeOf(secondsSinceEpoch);
+    if (result != kUnknownTime)
+        result.second = static_cast<std::uint8_t>(result.second & ~1u);
+    return result;
+}
 
 } // namespace platform

@@ -61,12 +61,4 @@ LocalTime localTimeOf(std::int64_t secondsSinceEpoch)
     return fromParts(parts);
 }
 
-LocalTime localTwoSecondTime(std::int64_t secondsSinceEpoch)
-{
-    LocalTime result = localTimeOf(secondsSinceEpoch);
-    if (result != kUnknownTime)
-        result.second = static_cast<std::uint8_t>(result.second & ~1u);
-    return result;
-}
-
 } // namespace platform
