@@ -1,5 +1,6 @@
 #include "platform/tree_walk.h"
 
+#include "platform/chain_checks.h"
 #include "platform/linux/open_levels.h"
 #include "platform/system_error.h"
 
@@ -23,15 +24,7 @@ constexpr int kCheckFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 // The levels above a directory entered that are checked on the way down, from the directory
 // held open that far up.
-constexpr std::uint64_t kNearLevels = 16;
-// The whole chain is checked on every move while the tree is no deeper than kNearLevels, and
-// after this many removals in a row; below, once per kNearLevels levels of depth in moves (each
-// weighing as much as this many removals), so that a chain 20,000 levels deep is checked every
-// 1,250 moves rather than on each. A check takes three system calls, as many as a removal with
-// its log line: on every removal, a run deleting 100,000 files took about half again as long.
-constexpr std::uint64_t kRemovalsPerCheck = 16;
-// The longest time a directory goes unchecked while the walk stays in it or near it.
-constexpr std::int64_t kCheckIntervalMs = 1000;
+constexpr std::uint64_t kNearLevels = ChainChecks::kNearLevels;
 // The longest path handed to the system in one lookup; longer ones are looked up in steps.
 constexpr std::size_t kLookupBytes = 4000;
 
@@ -168,10 +161,7 @@ struct TreeWalk::Impl
     int m_topFd = -1;
     std::string m_path;
     std::vector<std::size_t> m_nameStarts;
-    // Moves and removals since the whole chain was last checked, a move weighing as much as
-    // the removals allowed between checks, and when that was.
-    std::uint64_t m_weightSinceCheck = 0;
-    std::int64_t m_checkedAtMs = 0;
+    ChainChecks m_checks;
     std::string m_name; // a NUL-terminated copy of the name being used
 };
 
@@ -235,8 +225,7 @@ bool TreeWalk::Impl::openTop(const std::string &path, const EntryIdentity &expec
         close();
         return false;
     }
-    m_weightSinceCheck = 0;
-    m_checkedAtMs = nowMs();
+    m_checks.checked(nowMs());
     return true;
 }
 
@@ -295,15 +284,7 @@ bool TreeWalk::Impl::enterParent(const EntryIdentity &expected)
 
 bool TreeWalk::Impl::checkWhenDue(bool move)
 {
-    m_weightSinceCheck += move ? kRemovalsPerCheck : 1;
-    const std::uint64_t due
-        = kRemovalsPerCheck * std::max<std::uint64_t>(1, m_nameStarts.size() / kNearLevels);
-    const std::int64_t now = nowMs();
-    if (m_weightSinceCheck < due && now - m_checkedAtMs < kCheckIntervalMs)
-        return false;
-    m_weightSinceCheck = 0;
-    m_checkedAtMs = now;
-    return true;
+    return m_checks.due(move, m_nameStarts.size(), nowMs());
 }
 
 bool TreeWalk::Impl::inPlace(bool whole)

@@ -1,5 +1,6 @@
 #include "platform/tree_walk.h"
 
+#include "platform/chain_checks.h"
 #include "platform/system_error.h"
 #include "platform/win32/file_identity.h"
 #include "platform/win32/wide_text.h"
@@ -29,13 +30,7 @@ constexpr ULONG kFileOptions = FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_
 // tree thousands of levels deep should not hold thousands of them.
 constexpr std::size_t kOpenLevels = 256;
 // The levels above a directory entered that are checked on the way down.
-constexpr std::size_t kNearLevels = 16;
-// The whole chain is checked on every move while the tree is no deeper than kNearLevels, and
-// after this many removals in a row; below, once per kNearLevels levels of depth in moves (each
-// weighing as much as this many removals).
-constexpr std::uint64_t kRemovalsPerCheck = 16;
-// The longest time a directory goes unchecked while the walk stays in it or near it.
-constexpr std::uint64_t kCheckIntervalMs = 1000;
+constexpr std::size_t kNearLevels = ChainChecks::kNearLevels;
 
 // The POSIX delete's information class. mingw-w64's headers hide it behind a version test that
 // no _WIN32_WINNT passes; its number follows FileIdExtdDirectoryRestartInfo, as in Windows' SDK.
@@ -87,6 +82,11 @@ bool isDirectory(HANDLE handle, std::uint64_t device, std::uint64_t inode)
     EntryIdentity found;
     return win32::identityOfHandle(handle, found) && found.device == device && found.inode == inode
         && found.type == static_cast<std::uint32_t>(win32::EntryType::Directory);
+}
+
+std::int64_t nowMs()
+{
+    return static_cast<std::int64_t>(GetTickCount64());
 }
 
 bool isAbsolute(std::string_view path)
@@ -142,9 +142,7 @@ struct TreeWalk::Impl
     std::vector<Level> m_levels;
     std::size_t m_firstOpen = 1;
     std::size_t m_openLevels; // how many below the top stay open at most
-    // Moves and removals since the whole chain was last checked, and when that was.
-    std::uint64_t m_weightSinceCheck = 0;
-    std::uint64_t m_checkedAtMs = 0;
+    ChainChecks m_checks;
 };
 
 TreeWalk::Impl::Impl(std::size_t walks)
@@ -198,8 +196,7 @@ bool TreeWalk::Impl::openTop(const std::string &path, const EntryIdentity &expec
         return false;
     if (!push(handle, {}, expected))
         return false;
-    m_weightSinceCheck = 0;
-    m_checkedAtMs = GetTickCount64();
+    m_checks.checked(nowMs());
     return true;
 }
 
@@ -285,15 +282,7 @@ bool TreeWalk::Impl::reopen(std::size_t from, std::size_t to, std::size_t keepFr
 
 bool TreeWalk::Impl::checkWhenDue(bool move)
 {
-    m_weightSinceCheck += move ? kRemovalsPerCheck : 1;
-    const std::uint64_t depth = m_levels.size() - 1;
-    const std::uint64_t due = kRemovalsPerCheck * std::max<std::uint64_t>(1, depth / kNearLevels);
-    const std::uint64_t now = GetTickCount64();
-    if (m_weightSinceCheck < due && now - m_checkedAtMs < kCheckIntervalMs)
-        return false;
-    m_weightSinceCheck = 0;
-    m_checkedAtMs = now;
-    return true;
+    return m_checks.due(move, m_levels.size() - 1, nowMs());
 }
 
 bool TreeWalk::Impl::inPlace(bool whole)
@@ -379,8 +368,7 @@ RemoveResult TreeWalk::Impl::failure(DWORD error)
 {
     // The directory itself may have moved: Wine then refuses to open or delete anything in it,
     // and a file no longer found there may well still exist elsewhere. That is told first.
-    m_weightSinceCheck = 0;
-    m_checkedAtMs = GetTickCount64();
+    m_checks.checked(nowMs());
     if (!inPlace(true)) {
         close();
         return { Removal::DirectoryChanged, {} };
