@@ -4,6 +4,8 @@
 #include "core/messages.h"
 #include "platform/append_file.h"
 #include "platform/date_time_format.h"
+#include "platform/stop_signals.h"
+#include "platform/system_root.h"
 #include "platform/text.h"
 #include "platform/tree_walk.h"
 
@@ -13,6 +15,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <system_error>
@@ -23,8 +26,9 @@ namespace core {
 
 namespace {
 
-// The log of one deletion run: every line is handed to the system as soon as it is complete,
-// and a failure closes the log and ends the run with its message, naming the log.
+// The log of one deletion run. Lines are gathered and handed to the system together, as soon as
+// the attempts they tell of are done; a failure to open it or to write its first lines closes it
+// and ends the run with its message, naming the log.
 class RunLog
 {
 public:
@@ -33,6 +37,8 @@ public:
         , m_clock(clock)
     {
     }
+
+    const std::string &path() const { return m_path; }
 
     void open(const std::string &path)
     {
@@ -55,10 +61,11 @@ public:
     // are written as "?".
     void addFileLine(const ListingTable &table, std::size_t row, const StayedFile *stayed)
     {
-        if (m_pending.empty())
-            m_pendingFirstRow = row;
+        m_pendingRows.push_back(row);
         m_pending += stamp();
-        appendMaskedPath(m_pending, table, row);
+        const std::size_t start = m_pending.size();
+        table.appendPath(m_pending, row);
+        platform::maskControlBytes(m_pending, start);
         if (stayed) {
             m_pending += messages::kNotDeletedOpening;
             m_pending += messages::notDeletedReason(stayed->outcome, stayed->error);
@@ -67,11 +74,9 @@ public:
         m_pending += "\r\n";
     }
 
-    std::size_t pendingBytes() const { return m_pending.size(); }
-
-    // Writes the lines added since the last write in one go, so that lines whose files are
-    // done together cost one call. When that fails, returns the system's error and sets
-    // `failedRow` to the row of the first line not written; the lines before it stay whole.
+    // Writes the lines added since the last write in one go. When that fails, closes the log and
+    // returns the system's error with `failedRow` set to the row of the first line not written;
+    // the lines before it stay whole.
     platform::SystemError writePending(std::size_t &failedRow)
     {
         if (m_pending.empty())
@@ -79,46 +84,25 @@ public:
         std::size_t whole = 0;
         const platform::SystemError error = m_file.appendLines(m_pending, whole);
         if (error) {
-            failedRow = m_pendingFirstRow
-                + static_cast<std::size_t>(std::count(
-                    m_pending.begin(), m_pending.begin() + static_cast<long>(whole), '\n'));
+            const auto written
+                = std::count(m_pending.begin(), m_pending.begin() + static_cast<long>(whole), '\n');
+            failedRow = m_pendingRows[static_cast<std::size_t>(written)];
+            m_file.close();
         }
         m_pending.clear();
+        m_pendingRows.clear();
         return error;
-    }
-
-    // Ends the run after a file line could not be written. `firstDeleted`: the first row from
-    // the failing one on whose file was deleted nevertheless, `more` the files of later rows
-    // deleted too; the error names them, since the log lacks them.
-    [[noreturn]] void fileLineFailed(platform::SystemError error, const ListingTable &table,
-        std::optional<std::size_t> firstDeleted, std::size_t more)
-    {
-        std::string note;
-        if (firstDeleted) {
-            std::string path;
-            appendMaskedPath(path, table, *firstDeleted);
-            note = messages::deletedNotLogged(path, more);
-        }
-        check(error, std::move(note));
-        throw AppError(messages::fileError(error), m_path); // not reached: error is not 0
     }
 
     void close() { check(m_file.close()); }
 
 private:
-    static void appendMaskedPath(std::string &out, const ListingTable &table, std::size_t row)
-    {
-        const std::size_t start = out.size();
-        table.appendPath(out, row);
-        platform::maskControlBytes(out, start);
-    }
-
-    void check(platform::SystemError error, std::string note = {})
+    void check(platform::SystemError error)
     {
         if (!error)
             return;
         m_file.close();
-        throw AppError(messages::fileError(error), m_path, std::move(note));
+        throw AppError(messages::fileError(error), m_path);
     }
 
     // The moment of writing and a blank, formatted once per second.
@@ -140,9 +124,9 @@ private:
     std::int64_t m_stampSecond = -1;
     std::string m_stamp;
     std::string m_line;
-    // Lines added but not yet written, the first of them for row m_pendingFirstRow.
+    // Lines added but not yet written, and the row of each.
     std::string m_pending;
-    std::size_t m_pendingFirstRow = 0;
+    std::vector<std::size_t> m_pendingRows;
 };
 
 // Keeps the walk's current directory on the directory of the row being deleted, moving along the
@@ -313,111 +297,27 @@ platform::RemoveResult attemptRow(
     return result;
 }
 
-// The attempts of a run, handed to the caller in table order. With one worker the caller makes
-// each attempt itself when it asks for it. With more, a pool of threads deletes ahead of the
-// caller, each with a walk of its own, taking units of consecutive rows of one directory in table
-// order; the caller takes the results row by row as they finish. Workers never run more than
-// kRowsAhead rows ahead of the rows the caller has taken, so that a run stopped by the caller
-// (its log failed) leaves few files deleted whose lines were never written, and none of the rows
-// beyond that window is attempted.
+// A run's attempts and their lines. Workers delete, each with a walk of its own, taking units of a
+// few consecutive rows of one directory in table order; whoever finishes a unit hands the lines of
+// every row done from the first unwritten one on to the log in one go, in table order. No attempt
+// starts more than kRowsAheadPerWorker rows per worker beyond the last line written, so a run
+// killed at any moment leaves no more files deleted without their line than that. Once the run is
+// stopped (a request to end the program, or the log failing), no new attempt starts; the attempts
+// in flight end, and their lines are written while the log can be. With one worker the calling
+// thread deletes itself.
 class Attempts
 {
 public:
-    Attempts(const ListingTable &table, std::size_t workers)
+    using Progress = std::function<void(std::size_t done, std::size_t total)>;
+
+    Attempts(const ListingTable &table, RunLog *log, DeletionReport &report,
+        const platform::StopSignals &stopSignals, std::size_t workers)
         : m_table(table)
-        , m_cursor(table, 1)
-    {
-        if (workers <= 1 || table.fileCount() < 2)
-            return;
-        splitIntoUnits();
-        workers = std::min(workers, m_unitStarts.size() - 1);
-        if (workers <= 1)
-            return;
-        m_results = std::vector<std::atomic<unsigned char>>(table.fileCount());
-        m_errors.assign(table.fileCount(), {});
-        for (std::size_t i = 0; i < workers; ++i) {
-            try {
-                m_threads.emplace_back([this, workers] { work(workers); });
-            } catch (const std::system_error &) {
-                break; // fewer workers, or none: the caller then deletes itself
-            }
-        }
-    }
-
-    ~Attempts() { finish(); }
-    Attempts(const Attempts &) = delete;
-    Attempts &operator=(const Attempts &) = delete;
-
-    // The attempt of `row`, the row after the one taken last: made now, or waited for.
-    platform::RemoveResult take(std::size_t row)
-    {
-        if (m_threads.empty())
-            return attemptRow(m_cursor, m_table, row);
-        unsigned char result = m_results[row].load(std::memory_order_acquire);
-        if (result == kPending) {
-            // The caller waits for the rest of the row's unit as well: one worker attempts a
-            // unit's rows in order, and waking the caller for each of them would cost more than
-            // the attempts; the lines of the unit are then written in one go.
-            const std::size_t last = lastRowOfUnit(row);
-            std::unique_lock lock(m_mutex);
-            m_wanted.store(last, std::memory_order_seq_cst);
-            m_done.wait(lock, [&] {
-                return m_results[last].load(std::memory_order_seq_cst) != kPending || m_failed;
-            });
-            m_wanted.store(kNoRow, std::memory_order_relaxed);
-            result = m_results[row].load(std::memory_order_seq_cst);
-            if (result == kPending) {
-                lock.unlock();
-                finish();
-                std::rethrow_exception(m_failure);
-            }
-        }
-        m_taken.store(row + 1, std::memory_order_release);
-        if (row + 1 >= m_wakeWorkersAt) {
-            m_wakeWorkersAt = row + 1 + kRowsAhead / 4;
-            m_taken.notify_all();
-        }
-        return { static_cast<platform::Removal>(result - 1), m_errors[row] };
-    }
-
-    // Whether the attempt of `row` is done; false when the caller deletes itself.
-    bool ready(std::size_t row) const
-    {
-        return !m_threads.empty() && row < m_results.size()
-            && m_results[row].load(std::memory_order_acquire) != kPending;
-    }
-
-    // Stops the workers after the rows they are attempting and waits for them.
-    void finish()
-    {
-        m_stop.store(true, std::memory_order_release);
-        m_taken.store(m_table.fileCount(), std::memory_order_release);
-        m_taken.notify_all();
-        for (std::thread &thread : m_threads)
-            thread.join();
-        m_threads.clear();
-    }
-
-    // After finish(): whether the file of `row`, a row not yet taken, was deleted, and so how
-    // many rows after it were; rows never attempted count as staying.
-    bool deletedAhead(std::size_t row) const
-    {
-        if (m_results.empty())
-            return false;
-        const unsigned char result = m_results[row].load(std::memory_order_relaxed);
-        return result != kPending
-            && outcomeOf(static_cast<platform::Removal>(result - 1)) == Outcome::Deleted;
-    }
-
-private:
-    static constexpr unsigned char kPending = 0;
-    static constexpr std::size_t kNoRow = SIZE_MAX;
-    // A directory's rows are handed out in pieces of at most this many, so that the workers can
-    // share a single huge directory too.
-    static constexpr std::size_t kRowsPerUnit = 256;
-    static constexpr std::size_t kRowsAhead = 1024;
-
-    void splitIntoUnits()
+        , m_log(log)
+        , m_report(report)
+        , m_stopSignals(stopSignals)
+        , m_results(table.fileCount())
+        , m_errors(table.fileCount())
     {
         for (std::size_t row = 0; row < m_table.fileCount(); ++row) {
             if (row == 0 || row - m_unitStarts.back() >= kRowsPerUnit
@@ -425,129 +325,272 @@ private:
                 m_unitStarts.push_back(row);
         }
         m_unitStarts.push_back(m_table.fileCount());
+        m_workers = std::clamp<std::size_t>(workers, 1, m_unitStarts.size() - 1);
+        m_rowsAhead = kRowsAheadPerWorker * m_workers;
     }
 
-    std::size_t lastRowOfUnit(std::size_t row) const
+    // Makes the attempts and writes their lines; returns when all are done and written, or when
+    // the run was stopped and the attempts in flight are. `progress` is told on the calling thread.
+    // A worker's failure (no memory left) is thrown here, after the lines of every row attempted.
+    void run(const Progress &progress)
     {
-        return *std::upper_bound(m_unitStarts.begin(), m_unitStarts.end(), row) - 1;
+        std::vector<std::thread> threads;
+        for (std::size_t i = 0; m_workers > 1 && i < m_workers; ++i) {
+            try {
+                threads.emplace_back([this] { work(nullptr); });
+            } catch (const std::system_error &) {
+                break; // fewer workers, or none: the calling thread then deletes itself
+            }
+        }
+        if (threads.empty()) {
+            m_workers = 1;
+            work(&progress);
+        } else {
+            waitForWorkers(progress, threads.size());
+        }
+        for (std::thread &thread : threads)
+            thread.join();
+        // The lines of rows attempted beyond a row that a stop left unattempted.
+        commit(true);
+        if (m_failure)
+            std::rethrow_exception(m_failure);
     }
 
-    void work(std::size_t workers)
+    bool interrupted() const { return m_interrupted.load(std::memory_order_relaxed); }
+    platform::SystemError logError() const { return m_logError; }
+
+    // After a log failure: the full path of every file deleted whose line the log lacks.
+    std::vector<std::string> deletedUnlogged() const
+    {
+        std::vector<std::string> paths;
+        for (std::size_t row = m_firstUnlogged; row < m_table.fileCount(); ++row) {
+            const unsigned char result = m_results[row].load(std::memory_order_relaxed);
+            if (result != kPending && outcomeOf(removalOf(result)) == Outcome::Deleted) {
+                paths.push_back(m_table.path(row));
+                platform::maskControlBytes(paths.back());
+            }
+        }
+        return paths;
+    }
+
+private:
+    static constexpr unsigned char kPending = 0;
+    // Rows handed out at a time, and how far ahead of the last line written each worker may be.
+    static constexpr std::size_t kRowsPerUnit = 8;
+    static constexpr std::size_t kRowsAheadPerWorker = 8;
+    static constexpr std::chrono::milliseconds kProgressInterval { 250 };
+
+    static platform::Removal removalOf(unsigned char result)
+    {
+        return static_cast<platform::Removal>(result - 1);
+    }
+
+    void work(const Progress *progress)
     {
         try {
-            DirectoryCursor cursor(m_table, workers);
-            for (;;) {
+            DirectoryCursor cursor(m_table, m_workers);
+            for (bool going = true; going;) {
                 const std::size_t unit = m_nextUnit.fetch_add(1, std::memory_order_relaxed);
                 if (unit + 1 >= m_unitStarts.size())
-                    return;
-                for (std::size_t row = m_unitStarts[unit]; row < m_unitStarts[unit + 1]; ++row) {
-                    if (!mayAttempt(row))
-                        return;
+                    break;
+                for (std::size_t row = m_unitStarts[unit]; going && row < m_unitStarts[unit + 1];
+                     ++row) {
+                    going = mayAttempt(row);
+                    if (!going)
+                        break;
                     const platform::RemoveResult result = attemptRow(cursor, m_table, row);
                     m_errors[row] = result.error;
                     m_results[row].store(
                         static_cast<unsigned char>(static_cast<unsigned char>(result.removal) + 1),
-                        std::memory_order_seq_cst);
-                    // The caller is woken only when it waits for this very row: it takes the
-                    // rows done meanwhile without waiting.
-                    if (m_wanted.load(std::memory_order_seq_cst) == row) {
-                        // Taking the lock orders the wake after the caller's wait has begun.
-                        {
-                            const std::lock_guard lock(m_mutex);
-                        }
-                        m_done.notify_one();
-                    }
+                        std::memory_order_release);
                 }
+                commit(false);
+                if (progress)
+                    tellProgress(*progress);
             }
         } catch (...) {
-            {
-                const std::lock_guard lock(m_failureMutex);
-                if (!m_failure)
-                    m_failure = std::current_exception();
+            const std::lock_guard lock(m_commitMutex);
+            if (!m_failure)
+                m_failure = std::current_exception();
+            stop();
+        }
+        const std::lock_guard lock(m_callerMutex);
+        ++m_finishedWorkers;
+        m_callerWake.notify_one();
+    }
+
+    // Whether `row` may be attempted now: waits while it lies too far ahead of the last line
+    // written; false once the run is stopped.
+    bool mayAttempt(std::size_t row)
+    {
+        if (m_stopSignals.requested()) {
+            m_interrupted.store(true, std::memory_order_relaxed);
+            stop();
+        }
+        if (m_stop.load(std::memory_order_acquire))
+            return false;
+        if (row < m_written.load(std::memory_order_acquire) + m_rowsAhead)
+            return true;
+        // What this worker has done is written first: the line it waits for may be among them.
+        commit(false);
+        m_windowWaiters.fetch_add(1, std::memory_order_seq_cst);
+        {
+            std::unique_lock lock(m_windowMutex);
+            m_windowMoved.wait(lock, [&] {
+                return row < m_written.load(std::memory_order_seq_cst) + m_rowsAhead
+                    || m_stop.load(std::memory_order_seq_cst);
+            });
+        }
+        m_windowWaiters.fetch_sub(1, std::memory_order_relaxed);
+        return !m_stop.load(std::memory_order_acquire);
+    }
+
+    void stop()
+    {
+        m_stop.store(true, std::memory_order_seq_cst);
+        const std::lock_guard lock(m_windowMutex);
+        m_windowMoved.notify_all();
+    }
+
+    // Takes the rows done from the first unwritten one on into the report and the log, in table
+    // order, and writes their lines in one go. `final`, once every worker has ended: rows a stop
+    // left unattempted are passed over, so that every attempt has its line.
+    void commit(bool final)
+    {
+        const std::lock_guard lock(m_commitMutex);
+        const std::size_t first = m_written.load(std::memory_order_relaxed);
+        std::size_t row = first;
+        for (; row < m_table.fileCount(); ++row) {
+            const unsigned char result = m_results[row].load(std::memory_order_acquire);
+            if (result == kPending) {
+                if (final)
+                    continue;
+                break;
             }
-            m_stop.store(true, std::memory_order_release);
-            const std::lock_guard lock(m_mutex);
-            m_failed = true;
-            m_done.notify_one();
+            take(row, removalOf(result));
+        }
+        if (row == first)
+            return;
+        if (m_log && !m_logError) {
+            std::size_t failedRow = 0;
+            m_logError = m_log->writePending(failedRow);
+            if (m_logError) {
+                m_firstUnlogged = failedRow;
+                stop();
+            }
+        }
+        m_written.store(row, std::memory_order_seq_cst);
+        if (first == 0) {
+            // The caller tells the progress as soon as the first lines are written.
+            const std::lock_guard callerLock(m_callerMutex);
+            m_callerWake.notify_one();
+        }
+        if (m_windowWaiters.load(std::memory_order_seq_cst) > 0) {
+            const std::lock_guard windowLock(m_windowMutex);
+            m_windowMoved.notify_all();
         }
     }
 
-    // Waits while `row` lies too far ahead of the caller; false once the run is stopped.
-    bool mayAttempt(std::size_t row)
+    // A file that cannot be deleted stays; the run goes on, and the log keeps every attempt with
+    // the reason of each that stayed. A file gone before its attempt counts as deleted: it is not
+    // there any more, as the user asked.
+    void take(std::size_t row, platform::Removal removal)
     {
-        for (;;) {
-            // Stopping moves m_taken to the end after setting m_stop: read in this order, the
-            // end is never taken for leave to go on.
-            const std::size_t taken = m_taken.load(std::memory_order_acquire);
-            if (m_stop.load(std::memory_order_acquire))
-                return false;
-            if (row < taken + kRowsAhead)
-                return true;
-            m_taken.wait(taken, std::memory_order_acquire);
+        const Outcome outcome = outcomeOf(removal);
+        const StayedFile *stayed = nullptr;
+        if (outcome == Outcome::Deleted) {
+            ++m_report.deleted;
+        } else {
+            m_report.stayed.push_back({ row, outcome, m_errors[row] });
+            stayed = &m_report.stayed.back();
         }
+        if (m_log && !m_logError)
+            m_log->addFileLine(m_table, row, stayed);
+    }
+
+    // The calling thread's share while workers delete: telling the progress, the first time as
+    // soon as lines are written, then a few times a second.
+    void waitForWorkers(const Progress &progress, std::size_t workers)
+    {
+        std::unique_lock lock(m_callerMutex);
+        bool told = false;
+        for (;;) {
+            const auto wake = [&] {
+                return m_finishedWorkers == workers
+                    || (!told && m_written.load(std::memory_order_relaxed) > 0);
+            };
+            if (told)
+                m_callerWake.wait_for(lock, kProgressInterval, wake);
+            else
+                m_callerWake.wait(lock, wake);
+            if (m_finishedWorkers == workers)
+                return;
+            told = true;
+            if (progress) {
+                lock.unlock();
+                progress(m_written.load(std::memory_order_relaxed), m_table.fileCount());
+                lock.lock();
+            }
+        }
+    }
+
+    // With one worker, the calling thread tells the progress between its units.
+    void tellProgress(const Progress &progress)
+    {
+        const std::size_t written = m_written.load(std::memory_order_relaxed);
+        if (!progress || written == 0)
+            return;
+        const auto now = std::chrono::steady_clock::now();
+        if (m_toldAt && now - *m_toldAt < kProgressInterval)
+            return;
+        m_toldAt = now;
+        progress(written, m_table.fileCount());
     }
 
     const ListingTable &m_table;
-    // The caller's own walk, when it deletes itself.
-    DirectoryCursor m_cursor;
+    RunLog *m_log; // none when the run keeps no log
+    DeletionReport &m_report;
+    const platform::StopSignals &m_stopSignals;
+    std::size_t m_workers = 1;
+    std::size_t m_rowsAhead = kRowsAheadPerWorker;
     std::vector<std::size_t> m_unitStarts; // the first row of each unit, and the row count
+    std::atomic<std::size_t> m_nextUnit { 0 };
     // Each row's Removal plus one once its attempt is done, with the system's error.
     std::vector<std::atomic<unsigned char>> m_results;
     std::vector<platform::SystemError> m_errors;
-    std::atomic<std::size_t> m_nextUnit { 0 };
-    std::atomic<std::size_t> m_taken { 0 }; // rows the caller has taken
-    std::size_t m_wakeWorkersAt = 0; // the caller's: when to tell waiting workers it moved on
     std::atomic<bool> m_stop { false };
-    // The caller waits under m_mutex for row m_wanted; a worker that fails says so there too.
-    std::mutex m_mutex;
-    std::condition_variable m_done;
-    std::atomic<std::size_t> m_wanted { kNoRow };
-    bool m_failed = false;
-    std::mutex m_failureMutex;
+    std::atomic<bool> m_interrupted { false };
+
+    // Under m_commitMutex: the report, the log and what became of them.
+    std::mutex m_commitMutex;
+    std::atomic<std::size_t> m_written { 0 }; // rows taken, from the first on
+    platform::SystemError m_logError;
+    std::size_t m_firstUnlogged = 0; // the row of the first line the failed log lacks
     std::exception_ptr m_failure;
-    std::vector<std::thread> m_threads;
+
+    // Workers too far ahead wait here for the lines to be written.
+    std::mutex m_windowMutex;
+    std::condition_variable m_windowMoved;
+    std::atomic<int> m_windowWaiters { 0 };
+
+    // The calling thread waits here for the workers to end.
+    std::mutex m_callerMutex;
+    std::condition_variable m_callerWake;
+    std::size_t m_finishedWorkers = 0;
+    std::optional<std::chrono::steady_clock::time_point> m_toldAt;
 };
 
-// Tells the run's progress a few times a second at most.
-class ProgressTicker
+// Refuses a run below the root of the system before anything is deleted or logged: an empty
+// variable in «/VERZEICHNIS:$ARCHIV/» must not empty the whole machine.
+void refuseSystemRoot(const ListingTable &table)
 {
-public:
-    ProgressTicker(const std::function<void(std::size_t, std::size_t)> &progress, std::size_t total)
-        : m_progress(progress)
-        , m_total(total)
-        , m_last(std::chrono::steady_clock::now())
-    {
+    for (std::uint32_t index = 0; index < table.directoryCount(); ++index) {
+        const ListingTable::Directory &directory = table.directory(index);
+        if (directory.parent == ListingTable::kNoParent
+            && platform::isSystemRoot(directory.identity))
+            throw AppError(std::string(messages::kSystemRootRefused), directory.name);
     }
-
-    void done(std::size_t count)
-    {
-        if (!m_progress || count % 64 != 0)
-            return;
-        const auto now = std::chrono::steady_clock::now();
-        if (now - m_last < kInterval)
-            return;
-        m_last = now;
-        m_progress(count, m_total);
-    }
-
-private:
-    static constexpr std::chrono::milliseconds kInterval { 250 };
-
-    const std::function<void(std::size_t, std::size_t)> &m_progress;
-    std::size_t m_total;
-    std::chrono::steady_clock::time_point m_last;
-};
-
-// Whether the file of `row`, a row already taken, went: it is not among those that stayed.
-bool deletedTaken(const DeletionReport &report, std::size_t row)
-{
-    const auto stayed = std::lower_bound(report.stayed.begin(), report.stayed.end(), row,
-        [](const StayedFile &file, std::size_t wanted) { return file.row < wanted; });
-    return stayed == report.stayed.end() || stayed->row != row;
 }
-
-// The most bytes of log lines written in one go.
-constexpr std::size_t kLogBatchBytes = std::size_t { 64 } * 1024;
 
 } // namespace
 
@@ -576,6 +619,7 @@ DeletionReport DeleteListed(const JobState &state, std::size_t workers)
     // name is deleted like any other.
     if (table.isEmptyListing() || table.fileCount() == 0)
         return report;
+    refuseSystemRoot(table);
 
     const bool logging = !state.LogFileName.empty();
     RunLog log(state.Formats, state.Clock);
@@ -584,55 +628,20 @@ DeletionReport DeleteListed(const JobState &state, std::size_t workers)
         log.line("");
         log.line(messages::deletionStart(table.fileCount()));
     }
-    ProgressTicker progress(state.Progress, table.fileCount());
-    // Declared after the log, so that a failing log line stops the workers before it is closed
-    // for good.
-    Attempts attempts(table, workers);
-    for (std::size_t row = 0; row < table.fileCount(); ++row) {
-        // A file that cannot be deleted stays; the run goes on, and the log keeps every attempt
-        // with the reason of each that stayed. A file gone before its attempt counts as
-        // deleted: it is not there any more, as the user asked. Each line is written once its
-        // file's attempt is done, in table order.
-        const platform::RemoveResult result = attempts.take(row);
-        const Outcome outcome = outcomeOf(result.removal);
-        if (outcome == Outcome::Deleted)
-            ++report.deleted;
-        else
-            report.stayed.push_back({ row, outcome, result.error });
-        if (logging) {
-            log.addFileLine(
-                table, row, outcome == Outcome::Deleted ? nullptr : &report.stayed.back());
-            // Lines wait only while the next row's attempt is already done: each is written
-            // as soon as no attempt is left to wait for.
-            const bool more = row + 1 < table.fileCount() && attempts.ready(row + 1);
-            std::size_t failedRow = 0;
-            const platform::SystemError error = more && log.pendingBytes() < kLogBatchBytes
-                ? platform::SystemError {}
-                : log.writePending(failedRow);
-            if (error) {
-                // The workers stop after the rows they are attempting; the files of rows
-                // attempted ahead of the log went without their lines too.
-                attempts.finish();
-                std::optional<std::size_t> firstDeleted;
-                std::size_t deletedAfter = 0;
-                for (std::size_t later = failedRow; later < table.fileCount(); ++later) {
-                    const bool deleted
-                        = later <= row ? deletedTaken(report, later) : attempts.deletedAhead(later);
-                    if (!deleted)
-                        continue;
-                    if (firstDeleted)
-                        ++deletedAfter;
-                    else
-                        firstDeleted = later;
-                }
-                log.fileLineFailed(error, table, firstDeleted, deletedAfter);
-            }
-        }
-        progress.done(row + 1);
+    // From here on a request to end the program stops the run after the attempts in flight.
+    const platform::StopSignals stopSignals;
+    Attempts attempts(table, logging ? &log : nullptr, report, stopSignals, workers);
+    attempts.run(state.Progress);
+    if (const platform::SystemError error = attempts.logError()) {
+        std::vector<std::string> notes;
+        for (const std::string &path : attempts.deletedUnlogged())
+            notes.push_back(messages::deletedNotLogged(path));
+        throw AppError(messages::fileError(error), log.path(), std::move(notes));
     }
-    attempts.finish();
     if (logging)
         log.close();
+    if (attempts.interrupted())
+        throw RunInterrupted(std::string(messages::kRunInterrupted));
     return report;
 }
 

@@ -2,29 +2,40 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace core {
 
 // An error that ends the operation that raised it and reaches the user with its German message:
 // in the error box, on standard error, never in a log of its own. An error about one file or
 // folder names it: standard error writes "PATH: MESSAGE", the error box the path on a line of its
-// own. A note adds what the user must know besides (a file deleted whose log line was lost).
+// own. Notes add what the user must know besides, a line each (every file deleted whose log line
+// was lost).
 class AppError : public std::runtime_error
 {
 public:
-    explicit AppError(const std::string &message, std::string path = {}, std::string note = {})
+    explicit AppError(
+        const std::string &message, std::string path = {}, std::vector<std::string> notes = {})
         : std::runtime_error(message)
         , m_path(std::move(path))
-        , m_note(std::move(note))
+        , m_notes(std::move(notes))
     {
     }
 
     const std::string &path() const { return m_path; }
-    const std::string &note() const { return m_note; }
+    const std::vector<std::string> &notes() const { return m_notes; }
 
 private:
     std::string m_path;
-    std::string m_note;
+    std::vector<std::string> m_notes;
+};
+
+// A deletion run stopped because the program was asked to end (SIGTERM, Ctrl+C): the attempts in
+// flight were finished and logged, the rest not attempted.
+class RunInterrupted : public AppError
+{
+public:
+    using AppError::AppError;
 };
 
 // The message as the error box shows it: a "." is appended when the last character sorts after

@@ -60,20 +60,20 @@ inline std::string filesStayed(std::size_t count)
     return std::to_string(count) + " Dateien wurden nicht gelöscht";
 }
 
-// The note of a log failure at the line of a file already deleted, so that its deletion is
-// known although the log lacks it.
+// A note of a log failure: a file deleted whose line the log lacks, so that its deletion is known
+// all the same.
 inline std::string deletedNotLogged(std::string_view path)
 {
     return "Gelöscht, aber nicht protokolliert: " + std::string(path);
 }
 
-// The same when files of the rows after it were deleted too before the run stopped.
-inline std::string deletedNotLogged(std::string_view path, std::size_t more)
-{
-    if (more == 0)
-        return deletedNotLogged(path);
-    return deletedNotLogged(path) + " und " + std::to_string(more) + " weitere Dateien";
-}
+// A deletion in a folder that resolves to the root of the system, however it was spelled.
+inline constexpr std::string_view kSystemRootRefused
+    = "Im Wurzelverzeichnis des Systems wird nichts gelöscht";
+
+// A deletion run stopped by a request to end the program.
+inline constexpr std::string_view kRunInterrupted
+    = "Löschen abgebrochen: das Programm wurde zum Beenden aufgefordert";
 
 // "'%s' ist kein gültiger Integerwert".
 inline std::string notAnInteger(std::string_view text)

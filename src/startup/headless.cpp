@@ -37,8 +37,8 @@ void reportLine(std::FILE *err, const std::string &path, const std::string &mess
 int report(std::FILE *err, const core::AppError &error, int exitCode = kFailed)
 {
     reportLine(err, error.path(), error.what());
-    if (!error.note().empty())
-        reportLine(err, {}, error.note());
+    for (const std::string &note : error.notes())
+        reportLine(err, {}, note);
     return exitCode;
 }
 

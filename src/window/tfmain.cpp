@@ -125,8 +125,13 @@ template <typename Handler> bool TFmain::guarded(Handler &&handler)
     try {
         handler();
         return true;
+    } catch (const core::RunInterrupted &) {
+        // The program was asked to end while it deleted: it ends once the run has stopped, with
+        // the attempts made logged, and tells by its exit code that the run did not complete.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
     } catch (const core::AppError &error) {
-        showError(error.what(), error.path(), error.note());
+        showError(error.what(), error.path(), error.notes());
     } catch (const std::bad_alloc &) {
         showError(core::messages::fileError(platform::outOfMemoryError()));
     }
@@ -507,13 +512,14 @@ void TFmain::addDirectoryEntry(const std::string &path)
     dir->addItem(displayed(path), QByteArray::fromStdString(path));
 }
 
-void TFmain::showError(const std::string &message, const std::string &path, const std::string &note)
+void TFmain::showError(
+    const std::string &message, const std::string &path, const std::vector<std::string> &notes)
 {
     std::string text = core::withFinalStop(message);
-    for (const std::string *line : { &path, &note }) {
-        if (!line->empty())
-            text += "\n" + *line;
-    }
+    if (!path.empty())
+        text += "\n" + path;
+    for (const std::string &note : notes)
+        text += "\n" + note;
     m_dialogs.error(this, displayed(text));
 }
 

@@ -100,9 +100,9 @@ private:
     void showProgress(std::size_t done, std::size_t total);
     void addDirectoryEntry(const std::string &path);
     // The error box: the message with its final stop, and beneath it the path the error concerns
-    // and a note, each on a line of its own where there is one.
-    void showError(
-        const std::string &message, const std::string &path = {}, const std::string &note = {});
+    // and the notes, each on a line of its own.
+    void showError(const std::string &message, const std::string &path = {},
+        const std::vector<std::string> &notes = {});
     // Runs a handler as an event calls it: an error it raises ends it and is shown in the error
     // box, and the window goes on with the state the handler left. False after an error.
     template <typename Handler> bool guarded(Handler &&handler);

@@ -83,12 +83,12 @@ std::string withoutStamps(const std::string &log)
     return std::regex_replace(log, stamp, "STAMP ");
 }
 
-// A run's error: its message, the path it names and its note; all empty when the run succeeded.
+// A run's error: its message, the path it names and its notes; all empty when the run succeeded.
 struct RunError
 {
     std::string message;
     std::string path;
-    std::string note;
+    std::vector<std::string> notes;
 };
 
 RunError runAndCatch(const core::JobState &state)
@@ -96,7 +96,7 @@ RunError runAndCatch(const core::JobState &state)
     try {
         core::DeleteListed(state);
     } catch (const core::AppError &error) {
-        return { error.what(), error.path(), error.note() };
+        return { error.what(), error.path(), error.notes() };
     }
     return {};
 }
@@ -228,11 +228,13 @@ TEST(DeleteListed, StopsAtTheLineThatFillsTheLog)
 
     EXPECT_EQ(error.message, "E/A-Fehler 27");
     EXPECT_EQ(error.path, tree / "protokoll.log");
-    // Rows up to the failing line are deleted, none after it; the third file went without its
-    // line, and the error says so.
+    // The four attempts were made before their lines were written together; the last two files
+    // went without their lines, and the error names each.
     for (std::size_t i = 0; i < paths.size(); ++i)
-        EXPECT_EQ(access(paths[i].c_str(), F_OK) == 0, i >= 3) << paths[i];
-    EXPECT_EQ(error.note, "Gelöscht, aber nicht protokolliert: " + paths[2]);
+        EXPECT_NE(access(paths[i].c_str(), F_OK), 0) << paths[i];
+    EXPECT_EQ(error.notes,
+        std::vector<std::string>({ "Gelöscht, aber nicht protokolliert: " + paths[2],
+            "Gelöscht, aber nicht protokolliert: " + paths[3] }));
     // The part of the third line that fitted is cut off again: the log holds whole lines only.
     EXPECT_EQ(withoutStamps(tree.readFile("protokoll.log")),
         withoutStamps(expectedRun({ paths[0], paths[1] }, stamp, 4)));
@@ -828,7 +830,7 @@ TEST(DeleteListed, WorkersStopSoonAfterTheLogFailsAndTheErrorNamesWhatWentUnlogg
     try {
         core::DeleteListed(state, 2);
     } catch (const core::AppError &caught) {
-        error = { caught.what(), caught.path(), caught.note() };
+        error = { caught.what(), caught.path(), caught.notes() };
     }
     setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, SIG_DFL);
@@ -838,16 +840,173 @@ TEST(DeleteListed, WorkersStopSoonAfterTheLogFailsAndTheErrorNamesWhatWentUnlogg
         withoutStamps(expectedRun(fitting, "08.12.2026 10:00:00", 3000)));
     for (std::size_t i = 0; i < 10; ++i)
         EXPECT_NE(access(paths[i].c_str(), F_OK), 0) << paths[i];
-    // The workers ran ahead of the log by a bounded number of rows, and the error names the
-    // first file deleted without its line and counts the others.
-    std::size_t deletedUnlogged = 0;
-    for (std::size_t i = 10; i < paths.size(); ++i)
-        deletedUnlogged += access(paths[i].c_str(), F_OK) != 0 ? 1 : 0;
-    EXPECT_LT(deletedUnlogged, 2000u);
-    ASSERT_GE(deletedUnlogged, 1u); // the eleventh file went before its line failed
-    std::string expectedNote = "Gelöscht, aber nicht protokolliert: " + paths[10];
-    if (deletedUnlogged > 1)
-        expectedNote += " und " + std::to_string(deletedUnlogged - 1) + " weitere Dateien";
-    EXPECT_EQ(error.note, expectedNote);
+    // No attempt started once the log had failed: the workers were no more than eight rows each
+    // ahead of it, one attempt each in flight at most. The error names every file deleted
+    // without its line.
+    std::vector<std::string> unlogged;
+    for (std::size_t i = 10; i < paths.size(); ++i) {
+        if (access(paths[i].c_str(), F_OK) != 0)
+            unlogged.push_back("Gelöscht, aber nicht protokolliert: " + paths[i]);
+    }
+    EXPECT_LE(unlogged.size(), 2u * 8 + 2);
+    ASSERT_GE(unlogged.size(), 1u); // the eleventh file went before its line failed
+    EXPECT_EQ(error.notes, unlogged);
 #endif
+}
+
+namespace {
+
+// Old files in `folders` folders of `files` each below "data", listed with subfolders.
+core::JobState listedFolders(const TempTree &tree, int folders, int files)
+{
+    for (int folder = 0; folder < folders; ++folder)
+        writeOldAndNew(tree, "data/o" + std::to_string(folder), files, 0);
+    return listedOld(tree / "data", tree / "protokoll.log", true);
+}
+
+// How a run that was stopped left the listed files: each file with a line in the log is gone,
+// each without one is there (files deleted but not logged are counted apart).
+struct StoppedRun
+{
+    std::size_t deleted = 0;
+    std::size_t deletedUnlogged = 0;
+    std::size_t loggedButThere = 0;
+};
+
+StoppedRun stoppedRun(const TempTree &tree, const core::JobState &state)
+{
+    const std::vector<std::string> lines = loggedFileLines(tree);
+    const std::set<std::string> logged(lines.begin(), lines.end());
+    StoppedRun run;
+    for (const std::string &path : listedPaths(state)) {
+        const bool gone = access(path.c_str(), F_OK) != 0;
+        run.deleted += gone ? 1 : 0;
+        run.deletedUnlogged += gone && logged.count(path) == 0 ? 1 : 0;
+        run.loggedButThere += !gone && logged.count(path) != 0 ? 1 : 0;
+    }
+    return run;
+}
+
+} // namespace
+
+TEST(DeleteListed, AKilledRunLeavesNoMoreThanAFewDeletionsPerWorkerWithoutTheirLine)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no fork to kill a run in";
+#else
+    TempTree tree;
+    core::JobState state = listedFolders(tree, 20, 200);
+    // Killed as soon as the run tells its first progress, while the workers delete on.
+    state.Progress = [](std::size_t, std::size_t) { std::raise(SIGKILL); };
+    const pid_t child = fork();
+    if (child == 0) {
+        core::DeleteListed(state, 2);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the run was not killed";
+    const StoppedRun run = stoppedRun(tree, state);
+    EXPECT_GT(run.deleted, 0u);
+    EXPECT_LE(run.deletedUnlogged, 2u * 8 + 2);
+    EXPECT_EQ(run.loggedButThere, 0u);
+#endif
+}
+
+TEST(DeleteListed, ARequestToEndStopsTheRunWithTheLinesOfEveryAttempt)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows asks a console program to end by a console event, not by a signal";
+#else
+    for (const std::size_t workers : { 1, 2 }) {
+        TempTree tree;
+        core::JobState state = listedFolders(tree, 10, 100);
+        state.Progress = [](std::size_t, std::size_t) { std::raise(SIGTERM); };
+        EXPECT_THROW(core::DeleteListed(state, workers), core::RunInterrupted) << workers;
+        const StoppedRun run = stoppedRun(tree, state);
+        EXPECT_GT(run.deleted, 0u) << workers;
+        // Alone, the run stops at its first progress; workers may have gone on meanwhile.
+        if (workers == 1) {
+            EXPECT_LT(run.deleted, 1000u);
+        }
+        EXPECT_EQ(run.deletedUnlogged, 0u) << workers;
+        EXPECT_EQ(run.loggedButThere, 0u) << workers;
+        // The signal's own handling is back once the run is over.
+        struct sigaction action
+        {
+        };
+        sigaction(SIGTERM, nullptr, &action);
+        EXPECT_EQ(action.sa_handler, SIG_DFL) << workers;
+    }
+#endif
+}
+
+namespace {
+
+// Takes the identity of the searched directory and the entry of one of its files.
+class ProbeVisitor : public platform::TreeVisitor
+{
+public:
+    explicit ProbeVisitor(std::string name)
+        : m_name(std::move(name))
+    {
+    }
+    void enterDirectory(std::string_view, const platform::EntryIdentity &identity) override
+    {
+        top = identity;
+    }
+    void file(const platform::FileEntry &entry) override
+    {
+        if (entry.name == m_name) {
+            probe = entry;
+            probe.name = m_name;
+        }
+    }
+    void leaveDirectory() override { }
+
+    platform::EntryIdentity top;
+    platform::FileEntry probe;
+
+private:
+    std::string m_name;
+};
+
+} // namespace
+
+TEST(DeleteListed, RefusesToDeleteInTheRootOfTheSystemHoweverItIsSpelled)
+{
+    // A table of a single file in the root, as a listing of the root by each spelling gives it:
+    // a run that is not refused deletes that file and nothing else of the system.
+    TempTree tree;
+#ifdef _WIN32
+    const std::string drive
+        = std::string(std::getenv("SystemDrive") ? std::getenv("SystemDrive") : "C:");
+    const std::string root = drive + "\\";
+    const std::vector<std::string> spellings
+        = { root, drive + "/", root + "Windows\\..\\", root + ".\\" };
+#else
+    const std::string root = "/";
+    tree.makeSymlink("/", "zur-wurzel");
+    const std::vector<std::string> spellings = { "/", "//", "/.", "/tmp/..", tree / "zur-wurzel" };
+#endif
+    const std::string name = "ablagekehrer-probe-" + std::to_string(getpid()) + ".log";
+    std::FILE *created = std::fopen((root + name).c_str(), "w");
+    if (!created)
+        GTEST_SKIP() << "no file can be made in the root of the system here";
+    std::fclose(created);
+    for (const std::string &spelling : spellings) {
+        ProbeVisitor visitor(name);
+        platform::searchTree(spelling, false, visitor);
+        core::JobState state(platform::germanFormats());
+        state.LogFileName = tree / "protokoll.log";
+        state.Table.addDirectory(core::ListingTable::kNoParent, spelling, visitor.top);
+        state.Table.addFile(0, visitor.probe);
+        const RunError error = runAndCatch(state);
+        EXPECT_EQ(error.message, "Im Wurzelverzeichnis des Systems wird nichts gelöscht")
+            << spelling;
+        EXPECT_EQ(error.path, spelling);
+        EXPECT_EQ(access((root + name).c_str(), F_OK), 0) << spelling;
+        EXPECT_FALSE(tree.exists("protokoll.log")) << spelling;
+    }
+    std::remove((root + name).c_str());
 }
