@@ -36,8 +36,8 @@ struct RemoveResult
 // tree. So the walk also checks that the current directory is still reached from the listed top
 // by its listed names, without following a link on the way: on every move down, the nearest
 // levels; the whole chain on every move while the tree is shallow, and otherwise often enough
-// that the checks cost no more than a few lookups per move; and while the walk stays in a
-// directory, at least every sixteen removals and once a second.
+// that the checks cost no more than a few lookups per move; and, at any depth, at least every
+// sixteen removals and once a second.
 class TreeWalk
 {
 public:

@@ -124,3 +124,29 @@ TEST(TreeWalk, NoticesAFolderMovedFarAboveWithinASecond)
     EXPECT_EQ(walk.removeFile("2.log", second).removal, platform::Removal::DirectoryChanged);
     EXPECT_TRUE(tree.exists("outside/d" + chain(kLevels).substr(6) + "/2.log"));
 }
+
+TEST(TreeWalk, StopsWithinSixteenRemovalsWhenAFolderFarAboveMoves)
+{
+    // A thousand levels down, far below the levels checked on each move, the walk still checks
+    // the whole chain every sixteen removals, long before a second has passed.
+    constexpr int kLevels = 1000;
+    constexpr int kFiles = 40;
+    TempTree tree;
+    tree.makeDirectory("outside");
+    std::vector<platform::EntryIdentity> files;
+    for (int i = 0; i < kFiles; ++i) {
+        tree.writeFile(chain(kLevels) + "/" + std::to_string(i) + ".log", "x");
+        files.push_back(identityOf(tree / (chain(kLevels) + "/" + std::to_string(i) + ".log")));
+    }
+    platform::TreeWalk walk;
+    walkDown(tree, walk, kLevels);
+    ASSERT_EQ(std::rename((tree / chain(1)).c_str(), (tree / "outside/d").c_str()), 0);
+
+    int removed = 0;
+    while (removed < kFiles
+        && walk.removeFile(std::to_string(removed) + ".log", files[removed]).removal
+            == platform::Removal::Removed)
+        ++removed;
+    EXPECT_LE(removed, 16);
+    EXPECT_FALSE(walk.hasCurrent());
+}
