@@ -1,4 +1,5 @@
 #include "platform/tree_walk.h"
+#include "support/system_limits.h"
 #include "support/temp_tree.h"
 
 #include <cstdio>
@@ -149,4 +150,55 @@ TEST(TreeWalk, StopsWithinSixteenRemovalsWhenAFolderFarAboveMoves)
         ++removed;
     EXPECT_LE(removed, 16);
     EXPECT_FALSE(walk.hasCurrent());
+}
+
+TEST(TreeWalk, TellsTheSystemsReasonWhenItCannotMoveOrCheck)
+{
+    // Nothing changed in the tree: a folder without search permission, and no descriptor left
+    // to enter a folder or to check the chain, are the system's refusals, not a folder moved.
+    constexpr int kFiles = 20;
+    TempTree tree;
+    tree.makeDirectory("data/sub/d");
+    tree.makeDirectory("data/sub/locked");
+    std::vector<platform::EntryIdentity> files;
+    for (int i = 0; i < kFiles; ++i) {
+        tree.writeFile("data/sub/" + std::to_string(i) + ".log", "x");
+        files.push_back(identityOf(tree / ("data/sub/" + std::to_string(i) + ".log")));
+    }
+    const platform::EntryIdentity d = identityOf(tree / "data/sub/d");
+    const platform::EntryIdentity locked = identityOf(tree / "data/sub/locked");
+    platform::TreeWalk walk;
+    ASSERT_TRUE(walk.openTop(tree / "data", identityOf(tree / "data")));
+    ASSERT_TRUE(walk.enterChild("sub", identityOf(tree / "data/sub")));
+    if (geteuid() != 0) { // root searches any folder
+        ASSERT_EQ(chmod((tree / "data/sub/locked").c_str(), 0), 0);
+        EXPECT_EQ(walk.enterChild("locked", locked).error.kind, platform::ErrorKind::AccessDenied);
+        chmod((tree / "data/sub/locked").c_str(), 0700);
+    }
+
+    testing_support::DescriptorLimit limit(64);
+    limit.leaveFree(0);
+    const platform::MoveResult entered = walk.enterChild("d", d);
+    EXPECT_FALSE(entered);
+    EXPECT_EQ(entered.error.kind, platform::ErrorKind::TooManyOpenFiles);
+    ASSERT_TRUE(walk.hasCurrent());
+    platform::RemoveResult result;
+    int removed = 0;
+    while (removed < kFiles
+        && (result = walk.removeFile(std::to_string(removed) + ".log", files[removed])).removal
+            == platform::Removal::Removed)
+        ++removed;
+    EXPECT_LE(removed, 16);
+    EXPECT_EQ(result.removal, platform::Removal::Refused);
+    EXPECT_EQ(result.error.kind, platform::ErrorKind::TooManyOpenFiles);
+}
+
+TEST(TreeWalk, FewerWalksUnderALowDescriptorLimit)
+{
+    {
+        testing_support::DescriptorLimit limit(12);
+        EXPECT_EQ(platform::walksWithinDescriptorLimit(4), 1u);
+    }
+    testing_support::DescriptorLimit limit(1024);
+    EXPECT_EQ(platform::walksWithinDescriptorLimit(4), 4u);
 }

@@ -52,6 +52,15 @@ std::int64_t nowMs()
     return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
 }
 
+// What a lookup that failed with the system's `error` tells: that the directory is gone or
+// something else is in its place (no entry, no directory, a link, a way out of the tree), or that
+// the system refused the lookup (no descriptor left, no permission to search, …).
+MoveResult notMoved(int error)
+{
+    const bool changed = error == ENOENT || error == ENOTDIR || error == ELOOP || error == EXDEV;
+    return { false, changed ? SystemError {} : systemError(error) };
+}
+
 std::atomic<bool> g_noOpenat2 { false };
 
 // Opens the directory `path` (names joined by "/", no more than kLookupBytes) below `dirFd`,
@@ -62,7 +71,13 @@ int openStep(int dirFd, const std::string &path)
         open_how how {};
         how.flags = static_cast<std::uint64_t>(kCheckFlags);
         how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-        const long fd = syscall(SYS_openat2, dirFd, path.c_str(), &how, sizeof how);
+        // A rename anywhere on the system during the lookup makes it fail with EAGAIN.
+        long fd = -1;
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            fd = syscall(SYS_openat2, dirFd, path.c_str(), &how, sizeof how);
+            if (fd >= 0 || errno != EAGAIN)
+                break;
+        }
         if (fd >= 0 || errno != ENOSYS)
             return static_cast<int>(fd);
         g_noOpenat2.store(true, std::memory_order_relaxed);
@@ -129,9 +144,9 @@ struct TreeWalk::Impl
     Impl(const Impl &) = delete;
     Impl &operator=(const Impl &) = delete;
 
-    bool openTop(const std::string &path, const EntryIdentity &expected);
-    bool enterChild(std::string_view name, const EntryIdentity &expected);
-    bool enterParent(const EntryIdentity &expected);
+    MoveResult openTop(const std::string &path, const EntryIdentity &expected);
+    MoveResult enterChild(std::string_view name, const EntryIdentity &expected);
+    MoveResult enterParent(const EntryIdentity &expected);
     void close();
     RemoveResult removeFile(std::string_view name, const EntryIdentity &expected);
 
@@ -143,12 +158,15 @@ struct TreeWalk::Impl
         std::uint64_t inode = 0;
     };
 
-    bool push(int fd, const EntryIdentity &expected);
+    // Makes `fd` (-1 with errno set when it could not be opened) the current directory.
+    MoveResult push(int fd, const EntryIdentity &expected);
     int currentFd() const { return m_levels.empty() ? -1 : m_levels.back().fd; }
     void popName();
     // Whether the current directory is still reached by its listed names: from the listed top
     // when `whole`, else from the open directory a few levels up.
-    bool inPlace(bool whole);
+    MoveResult inPlace(bool whole);
+    // Lets the walk go when `check` failed, and tells why.
+    RemoveResult lostPlace(const MoveResult &check);
     // Counts one move or removal; true when the whole chain is due to be checked.
     bool checkWhenDue(bool move);
 
@@ -188,13 +206,19 @@ void TreeWalk::Impl::close()
     m_nameStarts.clear();
 }
 
-bool TreeWalk::Impl::push(int fd, const EntryIdentity &expected)
+MoveResult TreeWalk::Impl::push(int fd, const EntryIdentity &expected)
 {
+    if (fd < 0)
+        return notMoved(errno);
     struct stat info;
-    if (fd < 0 || fstat(fd, &info) != 0 || !isEntry(info, expected.device, expected.inode)) {
-        if (fd >= 0)
-            ::close(fd);
-        return false;
+    MoveResult found { true, {} };
+    if (fstat(fd, &info) != 0)
+        found = { false, lastSystemError() };
+    else if (!isEntry(info, expected.device, expected.inode))
+        found = { false, {} };
+    if (!found) {
+        ::close(fd);
+        return found;
     }
     // Directories kept open above the current one; farther up, ".." is looked up.
     if (m_levels.size() >= m_openLevels) {
@@ -202,7 +226,7 @@ bool TreeWalk::Impl::push(int fd, const EntryIdentity &expected)
         m_levels.erase(m_levels.begin());
     }
     m_levels.push_back({ fd, expected.device, expected.inode });
-    return true;
+    return { true, {} };
 }
 
 void TreeWalk::Impl::popName()
@@ -212,49 +236,52 @@ void TreeWalk::Impl::popName()
     m_path.resize(start == 0 ? 0 : start - 1);
 }
 
-bool TreeWalk::Impl::openTop(const std::string &path, const EntryIdentity &expected)
+MoveResult TreeWalk::Impl::openTop(const std::string &path, const EntryIdentity &expected)
 {
     close();
     // The listed directory itself is reached as the listing reached it.
     // A path holding a NUL byte would be cut there and name another folder.
-    const bool named = path.find('\0') == std::string::npos;
-    if (!push(named ? ::open(path.c_str(), kDirectoryFlags) : -1, expected))
-        return false;
+    if (path.find('\0') != std::string::npos)
+        return { false, {} };
+    const MoveResult top = push(::open(path.c_str(), kDirectoryFlags), expected);
+    if (!top)
+        return top;
     m_topFd = fcntl(m_levels.back().fd, F_DUPFD_CLOEXEC, 0);
     if (m_topFd < 0) {
+        const MoveResult failed = notMoved(errno);
         close();
-        return false;
+        return failed;
     }
     m_checks.checked(nowMs());
-    return true;
+    return top;
 }
 
-bool TreeWalk::Impl::enterChild(std::string_view name, const EntryIdentity &expected)
+MoveResult TreeWalk::Impl::enterChild(std::string_view name, const EntryIdentity &expected)
 {
     if (m_levels.empty())
-        return false;
+        return { false, {} };
     m_name.assign(name);
-    if (!push(openat(currentFd(), m_name.c_str(), kDirectoryFlags | O_NOFOLLOW), expected))
-        return false;
+    const MoveResult child
+        = push(openat(currentFd(), m_name.c_str(), kDirectoryFlags | O_NOFOLLOW), expected);
+    if (!child)
+        return child;
     m_nameStarts.push_back(m_path.empty() ? 0 : m_path.size() + 1);
     if (!m_path.empty())
         m_path.push_back('/');
     m_path += name;
     // The child was found in the current directory; the current directory and those above it
     // may have moved since they were entered.
-    const bool whole = checkWhenDue(true);
-    if (whole ? !inPlace(true) : !inPlace(false)) {
+    const MoveResult check = inPlace(checkWhenDue(true));
+    if (!check)
         close();
-        return false;
-    }
-    return true;
+    return check;
 }
 
-bool TreeWalk::Impl::enterParent(const EntryIdentity &expected)
+MoveResult TreeWalk::Impl::enterParent(const EntryIdentity &expected)
 {
     if (m_levels.empty() || m_nameStarts.empty()) {
         close();
-        return false;
+        return { false, {} };
     }
     popName();
     const Level child = m_levels.back();
@@ -264,22 +291,24 @@ bool TreeWalk::Impl::enterParent(const EntryIdentity &expected)
         const Level &parent = m_levels.back();
         if (parent.device != expected.device || parent.inode != expected.inode) {
             close();
-            return false;
+            return { false, {} };
         }
     } else {
         // Above the directories kept open the parent is looked up, and checked like any move.
         const int fd = openat(child.fd, "..", kDirectoryFlags | O_NOFOLLOW);
+        const int error = errno;
         ::close(child.fd);
-        if (!push(fd, expected)) {
+        errno = error;
+        const MoveResult parent = push(fd, expected);
+        if (!parent) {
             close();
-            return false;
+            return parent;
         }
     }
-    if (checkWhenDue(true) && !inPlace(true)) {
+    const MoveResult check = checkWhenDue(true) ? inPlace(true) : MoveResult { true, {} };
+    if (!check)
         close();
-        return false;
-    }
-    return true;
+    return check;
 }
 
 bool TreeWalk::Impl::checkWhenDue(bool move)
@@ -287,7 +316,7 @@ bool TreeWalk::Impl::checkWhenDue(bool move)
     return m_checks.due(move, m_nameStarts.size(), nowMs());
 }
 
-bool TreeWalk::Impl::inPlace(bool whole)
+MoveResult TreeWalk::Impl::inPlace(bool whole)
 {
     const std::size_t depth = m_nameStarts.size();
     std::size_t levels = depth;
@@ -297,24 +326,36 @@ bool TreeWalk::Impl::inPlace(bool whole)
         from = m_levels[m_levels.size() - 1 - levels].fd;
     }
     if (levels == 0)
-        return true;
+        return { true, {} };
     const int fd = openBeneath(from, m_path, m_nameStarts[depth - levels]);
     if (fd < 0)
-        return false;
+        return notMoved(errno);
     struct stat info;
-    const bool same
-        = fstat(fd, &info) == 0 && isEntry(info, m_levels.back().device, m_levels.back().inode);
+    MoveResult same { true, {} };
+    if (fstat(fd, &info) != 0)
+        same = { false, lastSystemError() };
+    else if (!isEntry(info, m_levels.back().device, m_levels.back().inode))
+        same = { false, {} };
     ::close(fd);
     return same;
+}
+
+RemoveResult TreeWalk::Impl::lostPlace(const MoveResult &check)
+{
+    close();
+    if (check.error)
+        return { Removal::Refused, check.error };
+    return { Removal::DirectoryChanged, {} };
 }
 
 RemoveResult TreeWalk::Impl::removeFile(std::string_view name, const EntryIdentity &expected)
 {
     if (m_levels.empty())
         return { Removal::DirectoryChanged, {} };
-    if (checkWhenDue(false) && !inPlace(true)) {
-        close();
-        return { Removal::DirectoryChanged, {} };
+    if (checkWhenDue(false)) {
+        const MoveResult check = inPlace(true);
+        if (!check)
+            return lostPlace(check);
     }
     m_name.assign(name);
     struct stat info;
@@ -341,17 +382,17 @@ TreeWalk::TreeWalk(std::size_t walks)
 
 TreeWalk::~TreeWalk() = default;
 
-bool TreeWalk::openTop(const std::string &path, const EntryIdentity &expected)
+MoveResult TreeWalk::openTop(const std::string &path, const EntryIdentity &expected)
 {
     return m_impl->openTop(path, expected);
 }
 
-bool TreeWalk::enterChild(std::string_view name, const EntryIdentity &expected)
+MoveResult TreeWalk::enterChild(std::string_view name, const EntryIdentity &expected)
 {
     return m_impl->enterChild(name, expected);
 }
 
-bool TreeWalk::enterParent(const EntryIdentity &expected)
+MoveResult TreeWalk::enterParent(const EntryIdentity &expected)
 {
     return m_impl->enterParent(expected);
 }
@@ -369,6 +410,21 @@ void TreeWalk::close()
 RemoveResult TreeWalk::removeFile(std::string_view name, const EntryIdentity &expected)
 {
     return m_impl->removeFile(name, expected);
+}
+
+std::size_t walksWithinDescriptorLimit(std::size_t wanted)
+{
+    // A walk holds at least three directories and, while it checks its chain, a few more; the
+    // rest of the program keeps its standard streams, its log and a few others.
+    constexpr rlim_t kPerWalk = 6;
+    constexpr rlim_t kForTheRest = 10;
+    rlimit limit {};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return std::max<std::size_t>(1, wanted);
+    const rlim_t walks
+        = limit.rlim_cur > kForTheRest ? (limit.rlim_cur - kForTheRest) / kPerWalk : 0;
+    return std::clamp<std::size_t>(static_cast<std::size_t>(std::min<rlim_t>(walks, SIZE_MAX)), 1,
+        std::max<std::size_t>(1, wanted));
 }
 
 } // namespace platform
