@@ -48,7 +48,9 @@ struct MoveResult
 // by its listed names, without following a link on the way: on every move down, the nearest
 // levels; the whole chain on every move while the tree is shallow, and otherwise often enough
 // that the checks cost no more than a few lookups per move; and, at any depth, at least every
-// sixteen removals and once a second.
+// sixteen removals and once a second. The whole chain begins at the listed top, looked up again by
+// its path as the listing reached it: the selected folder moved away, or its name turned into a
+// link since the walk first opened it, ends the walk like any level moved.
 class TreeWalk
 {
 public:

@@ -202,3 +202,69 @@ TEST(TreeWalk, FewerWalksUnderALowDescriptorLimit)
     testing_support::DescriptorLimit limit(1024);
     EXPECT_EQ(platform::walksWithinDescriptorLimit(4), 4u);
 }
+
+TEST(TreeWalk, StopsWhenTheSelectedFolderItselfIsMovedAway)
+{
+    // The walk is given the selected folder's path as the listing had it: with a final "/",
+    // relative to the working folder, through a link of the user's. The folder moves away, and a
+    // new folder or a link to its new place takes its name: within sixteen removals the walk
+    // notices and deletes nothing more. Nothing moved, the user's link is no change.
+    enum class Then { Nothing, NewFolder, Link };
+    struct Case
+    {
+        const char *top;
+        const char *sub; // where the walk deletes below the top
+        bool relative;
+        Then then;
+    };
+    const Case cases[] = {
+        { "data", "", false, Then::NewFolder },
+        { "data/", "", false, Then::Link },
+        { "data", "sub/", true, Then::Link },
+        { "data/", "sub/", false, Then::NewFolder },
+        { "via/", "", false, Then::Nothing },
+    };
+    constexpr int kFiles = 40;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.top) + " " + c.sub);
+        TempTree tree;
+        const std::string dir = std::string("data/") + c.sub;
+        std::vector<platform::EntryIdentity> files;
+        for (int i = 0; i < kFiles; ++i) {
+            tree.writeFile(dir + std::to_string(i) + ".log", "x");
+            files.push_back(identityOf(tree / (dir + std::to_string(i) + ".log")));
+        }
+        tree.makeSymlink(tree / "data", "via");
+        const int cwd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (c.relative) {
+            ASSERT_EQ(chdir(tree.path().c_str()), 0);
+        }
+        platform::TreeWalk walk;
+        ASSERT_TRUE(
+            walk.openTop((c.relative ? "" : tree.path()) + c.top, identityOf(tree / "data")));
+        if (*c.sub) {
+            ASSERT_TRUE(walk.enterChild("sub", identityOf(tree / "data/sub")));
+        }
+        if (c.then != Then::Nothing) {
+            ASSERT_EQ(std::rename((tree / "data").c_str(), (tree / "saved").c_str()), 0);
+        }
+        if (c.then == Then::NewFolder)
+            tree.makeDirectory("data");
+        if (c.then == Then::Link)
+            tree.makeSymlink(tree / "saved", "data");
+
+        int removed = 0;
+        while (removed < kFiles
+            && walk.removeFile(std::to_string(removed) + ".log", files[removed]).removal
+                == platform::Removal::Removed)
+            ++removed;
+        EXPECT_EQ(fchdir(cwd), 0);
+        close(cwd);
+        if (c.then == Then::Nothing) {
+            EXPECT_EQ(removed, kFiles);
+        } else {
+            EXPECT_LE(removed, 16);
+            EXPECT_FALSE(walk.hasCurrent());
+        }
+    }
+}

@@ -162,9 +162,14 @@ struct TreeWalk::Impl
     MoveResult push(int fd, const EntryIdentity &expected);
     int currentFd() const { return m_levels.empty() ? -1 : m_levels.back().fd; }
     void popName();
-    // Whether the current directory is still reached by its listed names: from the listed top
-    // when `whole`, else from the open directory a few levels up.
+    // Whether the current directory is still reached by its listed names: from the listed top,
+    // looked up again by its path, when `whole`, else from the open directory a few levels up.
     MoveResult inPlace(bool whole);
+    // Looks the listed top up again by its path into `fd`, and finds it the directory the walk
+    // entered, its last component the entry it was when the walk first opened it.
+    MoveResult topInPlace(int &fd);
+    // Whether `fd` (-1 with errno set when the lookup failed) is the current directory; closes it.
+    MoveResult isCurrent(int fd);
     // Lets the walk go when `check` failed, and tells why.
     RemoveResult lostPlace(const MoveResult &check);
     // Counts one move or removal; true when the whole chain is due to be checked.
@@ -174,9 +179,23 @@ struct TreeWalk::Impl
     // move up needs no lookup; only the nearest few are kept open, however deep the tree is.
     std::vector<Level> m_levels;
     std::size_t m_openLevels; // how many of them stay open at most
-    // The listed top, open for the walk's whole stay in its tree, and the path from it to the
-    // current directory: names joined by "/", each starting at its offset.
-    int m_topFd = -1;
+    // The listed top as the walk first opened it, kept when the walk closes: its path as the
+    // listing reached it (which may lead through links of the user's), the same path without a
+    // final "/", so that its last component is looked at and not followed, the entry found under
+    // that, and the directory the path led to.
+    struct Top
+    {
+        std::string path;
+        std::string entryPath;
+        std::uint64_t entryDevice = 0;
+        std::uint64_t entryInode = 0;
+        std::uint32_t entryType = 0;
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+    };
+    Top m_top;
+    // The path from the listed top to the current directory: names joined by "/", each starting
+    // at its offset.
     std::string m_path;
     std::vector<std::size_t> m_nameStarts;
     ChainChecks m_checks;
@@ -199,9 +218,6 @@ void TreeWalk::Impl::close()
     for (const Level &level : m_levels)
         ::close(level.fd);
     m_levels.clear();
-    if (m_topFd >= 0)
-        ::close(m_topFd);
-    m_topFd = -1;
     m_path.clear();
     m_nameStarts.clear();
 }
@@ -243,14 +259,31 @@ MoveResult TreeWalk::Impl::openTop(const std::string &path, const EntryIdentity 
     // A path holding a NUL byte would be cut there and name another folder.
     if (path.find('\0') != std::string::npos)
         return { false, {} };
+    std::string entryPath = path;
+    while (entryPath.size() > 1 && entryPath.back() == '/')
+        entryPath.pop_back();
+    struct stat entry;
+    if (lstat(entryPath.c_str(), &entry) != 0)
+        return notMoved(errno);
     const MoveResult top = push(::open(path.c_str(), kDirectoryFlags), expected);
     if (!top)
         return top;
-    m_topFd = fcntl(m_levels.back().fd, F_DUPFD_CLOEXEC, 0);
-    if (m_topFd < 0) {
-        const MoveResult failed = notMoved(errno);
+    const std::uint32_t entryType = entry.st_mode & S_IFMT;
+    const bool known
+        = m_top.path == path && m_top.device == expected.device && m_top.inode == expected.inode;
+    // A directory under the name must be the one opened; a link was followed to it. The entry
+    // stays the one the walk found first: a link put in place of the folder since then ends
+    // the walk, though it leads to the folder moved.
+    if ((S_ISDIR(entry.st_mode) && !isEntry(entry, expected.device, expected.inode))
+        || (known
+            && (!isEntry(entry, m_top.entryDevice, m_top.entryInode)
+                || entryType != m_top.entryType))) {
         close();
-        return failed;
+        return { false, {} };
+    }
+    if (!known) {
+        m_top = { path, entryPath, static_cast<std::uint64_t>(entry.st_dev),
+            static_cast<std::uint64_t>(entry.st_ino), entryType, expected.device, expected.inode };
     }
     m_checks.checked(nowMs());
     return top;
@@ -319,15 +352,41 @@ bool TreeWalk::Impl::checkWhenDue(bool move)
 MoveResult TreeWalk::Impl::inPlace(bool whole)
 {
     const std::size_t depth = m_nameStarts.size();
-    std::size_t levels = depth;
-    int from = m_topFd;
     if (!whole) {
-        levels = std::min<std::size_t>({ depth, kNearLevels, m_levels.size() - 1 });
-        from = m_levels[m_levels.size() - 1 - levels].fd;
+        const std::size_t levels
+            = std::min<std::size_t>({ depth, kNearLevels, m_levels.size() - 1 });
+        if (levels == 0)
+            return { true, {} };
+        const int from = m_levels[m_levels.size() - 1 - levels].fd;
+        return isCurrent(openBeneath(from, m_path, m_nameStarts[depth - levels]));
     }
-    if (levels == 0)
-        return { true, {} };
-    const int fd = openBeneath(from, m_path, m_nameStarts[depth - levels]);
+    int top = -1;
+    MoveResult found = topInPlace(top);
+    if (found && depth > 0)
+        found = isCurrent(openBeneath(top, m_path, 0));
+    if (top >= 0)
+        ::close(top);
+    return found;
+}
+
+MoveResult TreeWalk::Impl::topInPlace(int &fd)
+{
+    struct stat info;
+    if (lstat(m_top.entryPath.c_str(), &info) != 0)
+        return notMoved(errno);
+    if (!isEntry(info, m_top.entryDevice, m_top.entryInode)
+        || (info.st_mode & S_IFMT) != m_top.entryType)
+        return { false, {} };
+    fd = ::open(m_top.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return notMoved(errno);
+    if (fstat(fd, &info) != 0)
+        return { false, lastSystemError() };
+    return { isEntry(info, m_top.device, m_top.inode), {} };
+}
+
+MoveResult TreeWalk::Impl::isCurrent(int fd)
+{
     if (fd < 0)
         return notMoved(errno);
     struct stat info;

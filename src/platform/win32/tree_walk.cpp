@@ -99,11 +99,49 @@ MoveResult notMoved(DWORD error)
     return { false, changed ? SystemError {} : systemError(static_cast<int>(error)) };
 }
 
+bool isSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
 bool isAbsolute(std::string_view path)
 {
-    const auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
     return (path.size() >= 3 && path[1] == ':' && isSeparator(path[2]))
         || (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]));
+}
+
+// `path` as the system takes it: long paths in their long form.
+std::wstring systemPath(const std::string &path)
+{
+    return isAbsolute(path) ? win32::longPath(path) : win32::wideFromUtf8(path);
+}
+
+// Opens the directory `path` as the listing reached it, following a link or junction on the way.
+// INVALID_HANDLE_VALUE on failure.
+HANDLE openByPath(const std::wstring &path)
+{
+    return CreateFileW(path.c_str(), kDirectoryAccess, kShareAll, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// The identity of the entry `path` names itself, a link or junction not followed; false with the
+// error in GetLastError when it cannot be opened or read.
+bool entryIdentity(const std::wstring &path, EntryIdentity &identity)
+{
+    const HANDLE handle = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const bool read = win32::identityOfHandle(handle, identity);
+    const DWORD error = GetLastError();
+    CloseHandle(handle);
+    SetLastError(error);
+    return read;
+}
+
+bool sameEntry(const EntryIdentity &a, const EntryIdentity &b)
+{
+    return a.device == b.device && a.inode == b.inode && a.type == b.type;
 }
 
 } // namespace
@@ -131,19 +169,32 @@ struct TreeWalk::Impl
         std::uint64_t device = 0;
         std::uint64_t inode = 0;
         HANDLE handle = nullptr;
+
+        EntryIdentity identity() const
+        {
+            EntryIdentity identity;
+            identity.device = device;
+            identity.inode = inode;
+            identity.type = static_cast<std::uint32_t>(win32::EntryType::Directory);
+            return identity;
+        }
     };
 
     // Makes `handle` the current directory; null when it could not be opened, for the
     // system's `error`.
     MoveResult push(HANDLE handle, DWORD error, std::wstring name, const EntryIdentity &expected);
     HANDLE current() const { return m_levels.back().handle; }
-    // Opens the levels from `from` (open) down to `to` again by their names, each checked
-    // against its identity; keeps the handles of those from `keepFrom` on. False when one of
-    // them is no longer found in its place, or cannot be opened.
-    MoveResult reopen(std::size_t from, std::size_t to, std::size_t keepFrom);
-    // Whether the current directory is still reached by its listed names: from the listed top
-    // when `whole`, else from the open directory a few levels up.
+    // Opens the levels from `from` (open, or `start` standing for it) down to `to` again by their
+    // names, each checked against its identity; keeps the handles of those from `keepFrom` on.
+    // Fails when one of them is no longer found in its place, or cannot be opened.
+    MoveResult reopen(
+        std::size_t from, std::size_t to, std::size_t keepFrom, HANDLE start = nullptr);
+    // Whether the current directory is still reached by its listed names: from the listed top,
+    // looked up again by its path, when `whole`, else from the open directory a few levels up.
     MoveResult inPlace(bool whole);
+    // Looks the listed top up again by its path into `handle`, and finds it the directory the
+    // walk entered, its last component the entry it was when the walk first opened it.
+    MoveResult topInPlace(HANDLE &handle);
     // Lets the walk go when `check` failed, and tells why.
     RemoveResult lostPlace(const MoveResult &check);
     // Counts one move or removal; true when the whole chain is due to be checked.
@@ -157,6 +208,15 @@ struct TreeWalk::Impl
     std::size_t m_firstOpen = 1;
     std::size_t m_openLevels; // how many below the top stay open at most
     ChainChecks m_checks;
+    // The listed top as the walk first opened it, kept when the walk closes: its path as the
+    // listing reached it (which may lead through links of the user's), the same path without a
+    // final separator, so that its last component is looked at and not followed, and the
+    // identities of the entry found under that and of the directory the path led to.
+    std::string m_topPath;
+    std::wstring m_topName;
+    std::wstring m_topEntryName;
+    EntryIdentity m_topEntry;
+    EntryIdentity m_top;
 };
 
 TreeWalk::Impl::Impl(std::size_t walks)
@@ -204,14 +264,39 @@ MoveResult TreeWalk::Impl::openTop(const std::string &path, const EntryIdentity 
     // A path holding a NUL character would be cut there and name another folder.
     if (path.empty() || path.find('\0') != std::string::npos)
         return { false, {} };
-    const std::wstring name = isAbsolute(path) ? win32::longPath(path) : win32::wideFromUtf8(path);
-    const HANDLE handle = CreateFileW(name.c_str(), kDirectoryAccess, kShareAll, nullptr,
-        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    std::string entryPath = path;
+    while (entryPath.size() > 1 && isSeparator(entryPath.back())
+        && entryPath[entryPath.size() - 2] != ':')
+        entryPath.pop_back();
+    const std::wstring entryName = systemPath(entryPath);
+    EntryIdentity entry;
+    if (!entryIdentity(entryName, entry))
+        return notMoved(GetLastError());
+    const std::wstring name = systemPath(path);
+    const HANDLE handle = openByPath(name);
     const DWORD error = handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
     const MoveResult top
         = push(handle == INVALID_HANDLE_VALUE ? nullptr : handle, error, {}, expected);
-    if (top)
-        m_checks.checked(nowMs());
+    if (!top)
+        return top;
+    const bool known = m_topPath == path && sameEntry(m_top, m_levels[0].identity());
+    // A directory under the name must be the one opened; a link was followed to it. The entry
+    // stays the one the walk found first: a link put in place of the folder since then ends
+    // the walk, though it leads to the folder moved.
+    const bool directory = entry.type == static_cast<std::uint32_t>(win32::EntryType::Directory);
+    if ((directory && !sameEntry(entry, m_levels[0].identity()))
+        || (known && !sameEntry(entry, m_topEntry))) {
+        close();
+        return { false, {} };
+    }
+    if (!known) {
+        m_topPath = path;
+        m_topName = name;
+        m_topEntryName = entryName;
+        m_topEntry = entry;
+        m_top = m_levels[0].identity();
+    }
+    m_checks.checked(nowMs());
     return top;
 }
 
@@ -267,11 +352,12 @@ MoveResult TreeWalk::Impl::enterParent(const EntryIdentity &expected)
     return check;
 }
 
-MoveResult TreeWalk::Impl::reopen(std::size_t from, std::size_t to, std::size_t keepFrom)
+MoveResult TreeWalk::Impl::reopen(
+    std::size_t from, std::size_t to, std::size_t keepFrom, HANDLE start)
 {
     // Every level is looked up afresh in the one found above it, also those held open: a handle
     // stays valid wherever its directory has moved, a lookup by name does not.
-    HANDLE parent = m_levels[from].handle;
+    HANDLE parent = start ? start : m_levels[from].handle;
     bool ownParent = false;
     for (std::size_t index = from + 1; index <= to; ++index) {
         Level &level = m_levels[index];
@@ -310,10 +396,37 @@ MoveResult TreeWalk::Impl::inPlace(bool whole)
         if (from > 0 && from < m_firstOpen)
             from = m_firstOpen;
     }
-    if (from == depth)
+    if (!whole && from == depth)
         return { true, {} };
+    HANDLE top = nullptr;
+    if (whole) {
+        const MoveResult found = topInPlace(top);
+        if (!found || depth == 0) {
+            if (top)
+                CloseHandle(top);
+            return found;
+        }
+    }
     // Each level is looked up in the one above and checked; none is kept beyond the check.
-    return reopen(from, depth, depth + 1);
+    const MoveResult found = reopen(from, depth, depth + 1, top);
+    if (top)
+        CloseHandle(top);
+    return found;
+}
+
+MoveResult TreeWalk::Impl::topInPlace(HANDLE &handle)
+{
+    EntryIdentity entry;
+    if (!entryIdentity(m_topEntryName, entry))
+        return notMoved(GetLastError());
+    if (!sameEntry(entry, m_topEntry))
+        return { false, {} };
+    handle = openByPath(m_topName);
+    if (handle == INVALID_HANDLE_VALUE) {
+        handle = nullptr;
+        return notMoved(GetLastError());
+    }
+    return { isDirectory(handle, m_top.device, m_top.inode), {} };
 }
 
 RemoveResult TreeWalk::Impl::lostPlace(const MoveResult &check)
