@@ -133,7 +133,8 @@ private:
 // table's tree of directories: up to the nearest common ancestor, then down, a level at a time.
 // A directory found unreachable as listed stays so for the run, and so does every directory
 // below it: their rows are passed over without a lookup, and a row is never the reason to climb
-// from the top again through a chain already known broken.
+// from the top again through a chain already known broken. A move the system refused (no
+// descriptor left, no permission) marks nothing: the next row tries again.
 class DirectoryCursor
 {
 public:
@@ -153,18 +154,22 @@ public:
 
     platform::TreeWalk &walk() { return m_walk; }
 
-    // Makes `target` current; false when it cannot be reached as it was listed.
-    bool moveTo(std::uint32_t target)
+    // Makes `target` current; fails when it cannot be reached as it was listed, or the system
+    // refused a move on the way.
+    platform::MoveResult moveTo(std::uint32_t target)
     {
         if (m_unreachable[target])
-            return false;
+            return {};
         if (m_walk.hasCurrent() && target == m_current)
-            return true;
-        if (m_walk.hasCurrent() && follow(target))
-            return true;
+            return { true, {} };
+        if (m_walk.hasCurrent()) {
+            const platform::MoveResult followed = follow(target);
+            if (followed || followed.error)
+                return followed;
+        }
         // Unreachable below a directory reached, or found so on the way: no second try.
         if (m_unreachable[target])
-            return false;
+            return {};
         return fromTop(target);
     }
 
@@ -194,7 +199,7 @@ private:
     }
 
     // From the current directory over the common ancestor to `target`.
-    bool follow(std::uint32_t target)
+    platform::MoveResult follow(std::uint32_t target)
     {
         std::uint32_t up = m_current;
         std::uint32_t down = target;
@@ -203,59 +208,68 @@ private:
             up = parentOf(up);
         while (m_depth[down] > m_depth[up]) {
             if (!note(down))
-                return false;
+                return {};
             down = parentOf(down);
         }
         while (up != down) {
             if (!note(down))
-                return false;
+                return {};
             up = parentOf(up);
             down = parentOf(down);
             if (up == ListingTable::kNoParent || down == ListingTable::kNoParent)
-                return false; // under another listed top
+                return {}; // under another listed top
         }
         while (m_current != up) {
             const std::uint32_t parent = parentOf(m_current);
-            if (!m_walk.enterParent(m_table.directory(parent).identity))
-                return false;
+            const platform::MoveResult moved
+                = m_walk.enterParent(m_table.directory(parent).identity);
+            if (!moved)
+                return moved;
             m_current = parent;
         }
         return descend();
     }
 
     // From the listed directory at the top of `target`'s chain down to `target`.
-    bool fromTop(std::uint32_t target)
+    platform::MoveResult fromTop(std::uint32_t target)
     {
         m_downward.clear();
         std::uint32_t top = target;
         while (parentOf(top) != ListingTable::kNoParent) {
             if (!note(top))
-                return false;
+                return {};
             top = parentOf(top);
         }
         const ListingTable::Directory &record = m_table.directory(top);
-        if (m_unreachable[top] || !m_walk.openTop(record.name, record.identity)) {
-            m_unreachable[top] = true;
-            markNoted(m_downward.size());
-            return false;
+        const platform::MoveResult opened = m_unreachable[top]
+            ? platform::MoveResult {}
+            : m_walk.openTop(record.name, record.identity);
+        if (!opened) {
+            if (!opened.error) {
+                m_unreachable[top] = true;
+                markNoted(m_downward.size());
+            }
+            return opened;
         }
         m_current = top;
         return descend();
     }
 
-    bool descend()
+    platform::MoveResult descend()
     {
         for (std::size_t i = m_downward.size(); i-- > 0;) {
             const ListingTable::Directory &record = m_table.directory(m_downward[i]);
             std::string_view name = record.name;
             name.remove_suffix(1); // the "/" that ends every directory's name
-            if (!m_walk.enterChild(name, record.identity)) {
-                markNoted(i + 1);
-                return false;
+            const platform::MoveResult entered = m_walk.enterChild(name, record.identity);
+            if (!entered) {
+                if (!entered.error)
+                    markNoted(i + 1);
+                return entered;
             }
             m_current = m_downward[i];
         }
-        return true;
+        return { true, {} };
     }
 
     const ListingTable &m_table;
@@ -288,7 +302,10 @@ Outcome outcomeOf(platform::Removal removal)
 platform::RemoveResult attemptRow(
     DirectoryCursor &cursor, const ListingTable &table, std::size_t row)
 {
-    if (!cursor.moveTo(table.fileDirectory(row)))
+    const platform::MoveResult moved = cursor.moveTo(table.fileDirectory(row));
+    if (moved.error)
+        return { platform::Removal::Refused, moved.error };
+    if (!moved)
         return { platform::Removal::DirectoryChanged, {} };
     const platform::RemoveResult result
         = cursor.walk().removeFile(table.fileName(row), table.fileIdentity(row));

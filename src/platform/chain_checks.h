@@ -6,12 +6,13 @@
 namespace platform {
 
 // When a deletion's walk checks the whole chain of directories from the listed top to its current
-// one, the same on every system: on every move while the tree is no deeper than kNearLevels, and
-// after kRemovalsPerCheck removals in a row; below, once per kNearLevels levels of depth in moves
-// (each weighing as much as kRemovalsPerCheck removals), so that a chain 20,000 levels deep is
-// checked every 1,250 moves rather than on each. A check takes about as many system calls as a
-// removal with its log line: on every removal, a run deleting 100,000 files took about half again
-// as long. And a directory goes unchecked for a second at most while the walk stays in or near it.
+// one, the same on every system: on every move while the tree is no deeper than kNearLevels;
+// below, once per kNearLevels levels of depth in moves (each weighing as much as
+// kRemovalsPerCheck removals), so that a chain 20,000 levels deep is checked every 1,250 moves
+// rather than on each. A move finds at least its nearest levels in place, a removal nothing: at
+// any depth, kRemovalsPerCheck removals in a row, or a second, are the most that pass without a
+// check. A check takes about as many system calls as a removal with its log line: on every
+// removal, a run deleting 100,000 files took about half again as long.
 class ChainChecks
 {
 public:
@@ -22,6 +23,7 @@ public:
     void checked(std::int64_t nowMs)
     {
         m_weightSinceCheck = 0;
+        m_removalsSinceCheck = 0;
         m_checkedAtMs = nowMs;
     }
 
@@ -30,9 +32,11 @@ public:
     bool due(bool move, std::uint64_t depth, std::int64_t nowMs)
     {
         m_weightSinceCheck += move ? kRemovalsPerCheck : 1;
+        m_removalsSinceCheck += move ? 0 : 1;
         const std::uint64_t allowed
             = kRemovalsPerCheck * std::max<std::uint64_t>(1, depth / kNearLevels);
-        if (m_weightSinceCheck < allowed && nowMs - m_checkedAtMs < kCheckIntervalMs)
+        if (m_weightSinceCheck < allowed && m_removalsSinceCheck < kRemovalsPerCheck
+            && nowMs - m_checkedAtMs < kCheckIntervalMs)
             return false;
         checked(nowMs);
         return true;
@@ -44,6 +48,7 @@ private:
 
     // Moves and removals since the whole chain was last checked, and when that was.
     std::uint64_t m_weightSinceCheck = 0;
+    std::uint64_t m_removalsSinceCheck = 0;
     std::int64_t m_checkedAtMs = 0;
 };
 

@@ -15,7 +15,7 @@ namespace platform {
 enum class Removal : unsigned char {
     Removed,
     Gone, // there was no entry of that name any more: nothing to remove
-    Refused, // the system refused to remove it; its error says why
+    Refused, // the system refused to remove it, or to check its directory; its error says why
     Changed, // the entry under the name is no longer the one the listing saw
     DirectoryChanged, // the current directory is no longer where the listing found it
 };
@@ -24,6 +24,17 @@ struct RemoveResult
 {
     Removal removal = Removal::Removed;
     SystemError error; // the system's error, for Removal::Refused
+};
+
+// What became of a move of the walk.
+struct MoveResult
+{
+    bool moved = false;
+    // Why the system refused the move (no descriptor left, no permission to search a directory);
+    // none when the directory was found gone, or not the listed one, or no longer in its place.
+    SystemError error;
+
+    explicit operator bool() const { return moved; }
 };
 
 // Moves through a listed tree one level at a time to delete files in it. One directory is current
@@ -36,8 +47,10 @@ struct RemoveResult
 // tree. So the walk also checks that the current directory is still reached from the listed top
 // by its listed names, without following a link on the way: on every move down, the nearest
 // levels; the whole chain on every move while the tree is shallow, and otherwise often enough
-// that the checks cost no more than a few lookups per move; and while the walk stays in a
-// directory, at least every sixteen removals and once a second.
+// that the checks cost no more than a few lookups per move; and, at any depth, at least every
+// sixteen removals and once a second. The whole chain begins at the listed top, looked up again by
+// its path as the listing reached it: the selected folder moved away, or its name turned into a
+// link since the walk first opened it, ends the walk like any level moved.
 class TreeWalk
 {
 public:
@@ -47,16 +60,20 @@ public:
     TreeWalk(const TreeWalk &) = delete;
     TreeWalk &operator=(const TreeWalk &) = delete;
 
-    // Makes the listed directory at `path` current. False, with no directory current, when it
+    // A failed move says in its error when the system refused it rather than finding the
+    // directory changed.
+    //
+    // Makes the listed directory at `path` current. Fails, with no directory current, when it
     // cannot be opened or is not the one listed.
-    bool openTop(const std::string &path, const EntryIdentity &expected);
-    // Moves into the subdirectory `name` of the current directory. False when there is none or
-    // it is not the one listed: the current directory then stays current. False with no
-    // directory current when the current directory itself is found no longer in its place.
-    bool enterChild(std::string_view name, const EntryIdentity &expected);
-    // Moves up to the parent of the current directory. False, with no directory current, when
-    // there is none or it is not the one listed.
-    bool enterParent(const EntryIdentity &expected);
+    MoveResult openTop(const std::string &path, const EntryIdentity &expected);
+    // Moves into the subdirectory `name` of the current directory. Fails when there is none, it
+    // is not the one listed, or it cannot be opened: the current directory then stays current.
+    // Fails with no directory current when the current directory itself is found no longer in
+    // its place, or that check is refused.
+    MoveResult enterChild(std::string_view name, const EntryIdentity &expected);
+    // Moves up to the parent of the current directory. Fails, with no directory current, when
+    // there is none, it is not the one listed, or it cannot be opened.
+    MoveResult enterParent(const EntryIdentity &expected);
 
     bool hasCurrent() const;
     void close();
@@ -64,7 +81,8 @@ public:
     // Removes the file `name` from the current directory, but only while it is still the entry
     // the listing saw (same device, inode, type, modification and status-change times) and the
     // current directory is still where the listing found it. Never follows a link. After
-    // Removal::DirectoryChanged no directory is current.
+    // Removal::DirectoryChanged, and after Removal::Refused for a check of the directory, no
+    // directory is current.
     RemoveResult removeFile(std::string_view name, const EntryIdentity &expected);
 
 private:
@@ -73,5 +91,9 @@ private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
+
+// How many of `wanted` walks may run at once on the descriptors the process may open, at least
+// one: under a low limit (`ulimit -n`) fewer walks rather than walks that fail.
+std::size_t walksWithinDescriptorLimit(std::size_t wanted);
 
 } // namespace platform

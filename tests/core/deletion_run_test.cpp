@@ -1,7 +1,9 @@
 #include "core/deletion_run.h"
 #include "core/errors.h"
+#include "core/messages.h"
 #include "core/selection.h"
 #include "platform/text.h"
+#include "support/system_limits.h"
 #include "support/temp_tree.h"
 
 #include <chrono>
@@ -1009,4 +1011,26 @@ TEST(DeleteListed, RefusesToDeleteInTheRootOfTheSystemHoweverItIsSpelled)
         EXPECT_FALSE(tree.exists("protokoll.log")) << spelling;
     }
     std::remove((root + name).c_str());
+}
+
+TEST(DeleteListed, TellsTooManyOpenFilesRatherThanAChangedFolder)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no limit of open handles a process could lower";
+#else
+    TempTree tree;
+    writeOld(tree, { "data/a.log", "data/sub/b.log" });
+    const core::JobState state = listedOld(tree / "data", "", true);
+    core::DeletionReport report;
+    {
+        testing_support::DescriptorLimit limit(64);
+        limit.leaveFree(0);
+        report = core::DeleteListed(state, 1);
+    }
+    EXPECT_EQ(report.deleted, 0u);
+    ASSERT_EQ(report.stayed.size(), 2u);
+    for (const core::StayedFile &file : report.stayed)
+        EXPECT_EQ(core::messages::notDeletedReason(file.outcome, file.error),
+            "Zu viele geöffnete Dateien");
+#endif
 }

@@ -1,4 +1,5 @@
 #include "platform/tree_walk.h"
+#include "support/system_limits.h"
 #include "support/temp_tree.h"
 
 #include <cstdio>
@@ -123,4 +124,147 @@ TEST(TreeWalk, NoticesAFolderMovedFarAboveWithinASecond)
     usleep(1'100'000);
     EXPECT_EQ(walk.removeFile("2.log", second).removal, platform::Removal::DirectoryChanged);
     EXPECT_TRUE(tree.exists("outside/d" + chain(kLevels).substr(6) + "/2.log"));
+}
+
+TEST(TreeWalk, StopsWithinSixteenRemovalsWhenAFolderFarAboveMoves)
+{
+    // A thousand levels down, far below the levels checked on each move, the walk still checks
+    // the whole chain every sixteen removals, long before a second has passed.
+    constexpr int kLevels = 1000;
+    constexpr int kFiles = 40;
+    TempTree tree;
+    tree.makeDirectory("outside");
+    std::vector<platform::EntryIdentity> files;
+    for (int i = 0; i < kFiles; ++i) {
+        tree.writeFile(chain(kLevels) + "/" + std::to_string(i) + ".log", "x");
+        files.push_back(identityOf(tree / (chain(kLevels) + "/" + std::to_string(i) + ".log")));
+    }
+    platform::TreeWalk walk;
+    walkDown(tree, walk, kLevels);
+    ASSERT_EQ(std::rename((tree / chain(1)).c_str(), (tree / "outside/d").c_str()), 0);
+
+    int removed = 0;
+    while (removed < kFiles
+        && walk.removeFile(std::to_string(removed) + ".log", files[removed]).removal
+            == platform::Removal::Removed)
+        ++removed;
+    EXPECT_LE(removed, 16);
+    EXPECT_FALSE(walk.hasCurrent());
+}
+
+TEST(TreeWalk, TellsTheSystemsReasonWhenItCannotMoveOrCheck)
+{
+    // Nothing changed in the tree: a folder without search permission, and no descriptor left
+    // to enter a folder or to check the chain, are the system's refusals, not a folder moved.
+    constexpr int kFiles = 20;
+    TempTree tree;
+    tree.makeDirectory("data/sub/d");
+    tree.makeDirectory("data/sub/locked");
+    std::vector<platform::EntryIdentity> files;
+    for (int i = 0; i < kFiles; ++i) {
+        tree.writeFile("data/sub/" + std::to_string(i) + ".log", "x");
+        files.push_back(identityOf(tree / ("data/sub/" + std::to_string(i) + ".log")));
+    }
+    const platform::EntryIdentity d = identityOf(tree / "data/sub/d");
+    const platform::EntryIdentity locked = identityOf(tree / "data/sub/locked");
+    platform::TreeWalk walk;
+    ASSERT_TRUE(walk.openTop(tree / "data", identityOf(tree / "data")));
+    ASSERT_TRUE(walk.enterChild("sub", identityOf(tree / "data/sub")));
+    if (geteuid() != 0) { // root searches any folder
+        ASSERT_EQ(chmod((tree / "data/sub/locked").c_str(), 0), 0);
+        EXPECT_EQ(walk.enterChild("locked", locked).error.kind, platform::ErrorKind::AccessDenied);
+        chmod((tree / "data/sub/locked").c_str(), 0700);
+    }
+
+    testing_support::DescriptorLimit limit(64);
+    limit.leaveFree(0);
+    const platform::MoveResult entered = walk.enterChild("d", d);
+    EXPECT_FALSE(entered);
+    EXPECT_EQ(entered.error.kind, platform::ErrorKind::TooManyOpenFiles);
+    ASSERT_TRUE(walk.hasCurrent());
+    platform::RemoveResult result;
+    int removed = 0;
+    while (removed < kFiles
+        && (result = walk.removeFile(std::to_string(removed) + ".log", files[removed])).removal
+            == platform::Removal::Removed)
+        ++removed;
+    EXPECT_LE(removed, 16);
+    EXPECT_EQ(result.removal, platform::Removal::Refused);
+    EXPECT_EQ(result.error.kind, platform::ErrorKind::TooManyOpenFiles);
+}
+
+TEST(TreeWalk, FewerWalksUnderALowDescriptorLimit)
+{
+    {
+        testing_support::DescriptorLimit limit(12);
+        EXPECT_EQ(platform::walksWithinDescriptorLimit(4), 1u);
+    }
+    testing_support::DescriptorLimit limit(1024);
+    EXPECT_EQ(platform::walksWithinDescriptorLimit(4), 4u);
+}
+
+TEST(TreeWalk, StopsWhenTheSelectedFolderItselfIsMovedAway)
+{
+    // The walk is given the selected folder's path as the listing had it: with a final "/",
+    // relative to the working folder, through a link of the user's. The folder moves away, and a
+    // new folder or a link to its new place takes its name: within sixteen removals the walk
+    // notices and deletes nothing more. Nothing moved, the user's link is no change.
+    enum class Then { Nothing, NewFolder, Link };
+    struct Case
+    {
+        const char *top;
+        const char *sub; // where the walk deletes below the top
+        bool relative;
+        Then then;
+    };
+    const Case cases[] = {
+        { "data", "", false, Then::NewFolder },
+        { "data/", "", false, Then::Link },
+        { "data", "sub/", true, Then::Link },
+        { "data/", "sub/", false, Then::NewFolder },
+        { "via/", "", false, Then::Nothing },
+    };
+    constexpr int kFiles = 40;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.top) + " " + c.sub);
+        TempTree tree;
+        const std::string dir = std::string("data/") + c.sub;
+        std::vector<platform::EntryIdentity> files;
+        for (int i = 0; i < kFiles; ++i) {
+            tree.writeFile(dir + std::to_string(i) + ".log", "x");
+            files.push_back(identityOf(tree / (dir + std::to_string(i) + ".log")));
+        }
+        tree.makeSymlink(tree / "data", "via");
+        const int cwd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (c.relative) {
+            ASSERT_EQ(chdir(tree.path().c_str()), 0);
+        }
+        platform::TreeWalk walk;
+        ASSERT_TRUE(
+            walk.openTop((c.relative ? "" : tree.path()) + c.top, identityOf(tree / "data")));
+        if (*c.sub) {
+            ASSERT_TRUE(walk.enterChild("sub", identityOf(tree / "data/sub")));
+        }
+        if (c.then != Then::Nothing) {
+            ASSERT_EQ(std::rename((tree / "data").c_str(), (tree / "saved").c_str()), 0);
+        }
+        if (c.then == Then::NewFolder)
+            tree.makeDirectory("data");
+        if (c.then == Then::Link)
+            tree.makeSymlink(tree / "saved", "data");
+
+        int removed = 0;
+        while (removed < kFiles
+            && walk.removeFile(std::to_string(removed) + ".log", files[removed]).removal
+                == platform::Removal::Removed)
+            ++removed;
+        EXPECT_EQ(fchdir(cwd), 0);
+        close(cwd);
+        if (c.then == Then::Nothing) {
+            EXPECT_EQ(removed, kFiles);
+        } else {
+            EXPECT_LE(removed, 16);
+            EXPECT_FALSE(walk.hasCurrent());
+        }
+    }
 }

@@ -52,6 +52,15 @@ std::int64_t nowMs()
     return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
 }
 
+// What a lookup that failed with the system's `error` tells: that the directory is gone or
+// something else is in its place (no entry, no directory, a link, a way out of the tree), or that
+// the system refused the lookup (no descriptor left, no permission to search, …).
+MoveResult notMoved(int error)
+{
+    const bool changed = error == ENOENT || error == ENOTDIR || error == ELOOP || error == EXDEV;
+    return { false, changed ? SystemError {} : systemError(error) };
+}
+
 std::atomic<bool> g_noOpenat2 { false };
 
 // Opens the directory `path` (names joined by "/", no more than kLookupBytes) below `dirFd`,
@@ -62,7 +71,13 @@ int openStep(int dirFd, const std::string &path)
         open_how how {};
         how.flags = static_cast<std::uint64_t>(kCheckFlags);
         how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-        const long fd = syscall(SYS_openat2, dirFd, path.c_str(), &how, sizeof how);
+        // A rename anywhere on the system during the lookup makes it fail with EAGAIN.
+        long fd = -1;
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            fd = syscall(SYS_openat2, dirFd, path.c_str(), &how, sizeof how);
+            if (fd >= 0 || errno != EAGAIN)
+                break;
+        }
         if (fd >= 0 || errno != ENOSYS)
             return static_cast<int>(fd);
         g_noOpenat2.store(true, std::memory_order_relaxed);
@@ -129,9 +144,9 @@ struct TreeWalk::Impl
     Impl(const Impl &) = delete;
     Impl &operator=(const Impl &) = delete;
 
-    bool openTop(const std::string &path, const EntryIdentity &expected);
-    bool enterChild(std::string_view name, const EntryIdentity &expected);
-    bool enterParent(const EntryIdentity &expected);
+    MoveResult openTop(const std::string &path, const EntryIdentity &expected);
+    MoveResult enterChild(std::string_view name, const EntryIdentity &expected);
+    MoveResult enterParent(const EntryIdentity &expected);
     void close();
     RemoveResult removeFile(std::string_view name, const EntryIdentity &expected);
 
@@ -143,12 +158,20 @@ struct TreeWalk::Impl
         std::uint64_t inode = 0;
     };
 
-    bool push(int fd, const EntryIdentity &expected);
+    // Makes `fd` (-1 with errno set when it could not be opened) the current directory.
+    MoveResult push(int fd, const EntryIdentity &expected);
     int currentFd() const { return m_levels.empty() ? -1 : m_levels.back().fd; }
     void popName();
-    // Whether the current directory is still reached by its listed names: from the listed top
-    // when `whole`, else from the open directory a few levels up.
-    bool inPlace(bool whole);
+    // Whether the current directory is still reached by its listed names: from the listed top,
+    // looked up again by its path, when `whole`, else from the open directory a few levels up.
+    MoveResult inPlace(bool whole);
+    // Looks the listed top up again by its path into `fd`, and finds it the directory the walk
+    // entered, its last component the entry it was when the walk first opened it.
+    MoveResult topInPlace(int &fd);
+    // Whether `fd` (-1 with errno set when the lookup failed) is the current directory; closes it.
+    MoveResult isCurrent(int fd);
+    // Lets the walk go when `check` failed, and tells why.
+    RemoveResult lostPlace(const MoveResult &check);
     // Counts one move or removal; true when the whole chain is due to be checked.
     bool checkWhenDue(bool move);
 
@@ -156,9 +179,23 @@ struct TreeWalk::Impl
     // move up needs no lookup; only the nearest few are kept open, however deep the tree is.
     std::vector<Level> m_levels;
     std::size_t m_openLevels; // how many of them stay open at most
-    // The listed top, open for the walk's whole stay in its tree, and the path from it to the
-    // current directory: names joined by "/", each starting at its offset.
-    int m_topFd = -1;
+    // The listed top as the walk first opened it, kept when the walk closes: its path as the
+    // listing reached it (which may lead through links of the user's), the same path without a
+    // final "/", so that its last component is looked at and not followed, the entry found under
+    // that, and the directory the path led to.
+    struct Top
+    {
+        std::string path;
+        std::string entryPath;
+        std::uint64_t entryDevice = 0;
+        std::uint64_t entryInode = 0;
+        std::uint32_t entryType = 0;
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+    };
+    Top m_top;
+    // The path from the listed top to the current directory: names joined by "/", each starting
+    // at its offset.
     std::string m_path;
     std::vector<std::size_t> m_nameStarts;
     ChainChecks m_checks;
@@ -181,20 +218,23 @@ void TreeWalk::Impl::close()
     for (const Level &level : m_levels)
         ::close(level.fd);
     m_levels.clear();
-    if (m_topFd >= 0)
-        ::close(m_topFd);
-    m_topFd = -1;
     m_path.clear();
     m_nameStarts.clear();
 }
 
-bool TreeWalk::Impl::push(int fd, const EntryIdentity &expected)
+MoveResult TreeWalk::Impl::push(int fd, const EntryIdentity &expected)
 {
+    if (fd < 0)
+        return notMoved(errno);
     struct stat info;
-    if (fd < 0 || fstat(fd, &info) != 0 || !isEntry(info, expected.device, expected.inode)) {
-        if (fd >= 0)
-            ::close(fd);
-        return false;
+    MoveResult found { true, {} };
+    if (fstat(fd, &info) != 0)
+        found = { false, lastSystemError() };
+    else if (!isEntry(info, expected.device, expected.inode))
+        found = { false, {} };
+    if (!found) {
+        ::close(fd);
+        return found;
     }
     // Directories kept open above the current one; farther up, ".." is looked up.
     if (m_levels.size() >= m_openLevels) {
@@ -202,7 +242,7 @@ bool TreeWalk::Impl::push(int fd, const EntryIdentity &expected)
         m_levels.erase(m_levels.begin());
     }
     m_levels.push_back({ fd, expected.device, expected.inode });
-    return true;
+    return { true, {} };
 }
 
 void TreeWalk::Impl::popName()
@@ -212,49 +252,69 @@ void TreeWalk::Impl::popName()
     m_path.resize(start == 0 ? 0 : start - 1);
 }
 
-bool TreeWalk::Impl::openTop(const std::string &path, const EntryIdentity &expected)
+MoveResult TreeWalk::Impl::openTop(const std::string &path, const EntryIdentity &expected)
 {
     close();
     // The listed directory itself is reached as the listing reached it.
     // A path holding a NUL byte would be cut there and name another folder.
-    const bool named = path.find('\0') == std::string::npos;
-    if (!push(named ? ::open(path.c_str(), kDirectoryFlags) : -1, expected))
-        return false;
-    m_topFd = fcntl(m_levels.back().fd, F_DUPFD_CLOEXEC, 0);
-    if (m_topFd < 0) {
+    if (path.find('\0') != std::string::npos)
+        return { false, {} };
+    std::string entryPath = path;
+    while (entryPath.size() > 1 && entryPath.back() == '/')
+        entryPath.pop_back();
+    struct stat entry;
+    if (lstat(entryPath.c_str(), &entry) != 0)
+        return notMoved(errno);
+    const MoveResult top = push(::open(path.c_str(), kDirectoryFlags), expected);
+    if (!top)
+        return top;
+    const std::uint32_t entryType = entry.st_mode & S_IFMT;
+    const bool known
+        = m_top.path == path && m_top.device == expected.device && m_top.inode == expected.inode;
+    // A directory under the name must be the one opened; a link was followed to it. The entry
+    // stays the one the walk found first: a link put in place of the folder since then ends
+    // the walk, though it leads to the folder moved.
+    if ((S_ISDIR(entry.st_mode) && !isEntry(entry, expected.device, expected.inode))
+        || (known
+            && (!isEntry(entry, m_top.entryDevice, m_top.entryInode)
+                || entryType != m_top.entryType))) {
         close();
-        return false;
+        return { false, {} };
+    }
+    if (!known) {
+        m_top = { path, entryPath, static_cast<std::uint64_t>(entry.st_dev),
+            static_cast<std::uint64_t>(entry.st_ino), entryType, expected.device, expected.inode };
     }
     m_checks.checked(nowMs());
-    return true;
+    return top;
 }
 
-bool TreeWalk::Impl::enterChild(std::string_view name, const EntryIdentity &expected)
+MoveResult TreeWalk::Impl::enterChild(std::string_view name, const EntryIdentity &expected)
 {
     if (m_levels.empty())
-        return false;
+        return { false, {} };
     m_name.assign(name);
-    if (!push(openat(currentFd(), m_name.c_str(), kDirectoryFlags | O_NOFOLLOW), expected))
-        return false;
+    const MoveResult child
+        = push(openat(currentFd(), m_name.c_str(), kDirectoryFlags | O_NOFOLLOW), expected);
+    if (!child)
+        return child;
     m_nameStarts.push_back(m_path.empty() ? 0 : m_path.size() + 1);
     if (!m_path.empty())
         m_path.push_back('/');
     m_path += name;
     // The child was found in the current directory; the current directory and those above it
     // may have moved since they were entered.
-    const bool whole = checkWhenDue(true);
-    if (whole ? !inPlace(true) : !inPlace(false)) {
+    const MoveResult check = inPlace(checkWhenDue(true));
+    if (!check)
         close();
-        return false;
-    }
-    return true;
+    return check;
 }
 
-bool TreeWalk::Impl::enterParent(const EntryIdentity &expected)
+MoveResult TreeWalk::Impl::enterParent(const EntryIdentity &expected)
 {
     if (m_levels.empty() || m_nameStarts.empty()) {
         close();
-        return false;
+        return { false, {} };
     }
     popName();
     const Level child = m_levels.back();
@@ -264,22 +324,24 @@ bool TreeWalk::Impl::enterParent(const EntryIdentity &expected)
         const Level &parent = m_levels.back();
         if (parent.device != expected.device || parent.inode != expected.inode) {
             close();
-            return false;
+            return { false, {} };
         }
     } else {
         // Above the directories kept open the parent is looked up, and checked like any move.
         const int fd = openat(child.fd, "..", kDirectoryFlags | O_NOFOLLOW);
+        const int error = errno;
         ::close(child.fd);
-        if (!push(fd, expected)) {
+        errno = error;
+        const MoveResult parent = push(fd, expected);
+        if (!parent) {
             close();
-            return false;
+            return parent;
         }
     }
-    if (checkWhenDue(true) && !inPlace(true)) {
+    const MoveResult check = checkWhenDue(true) ? inPlace(true) : MoveResult { true, {} };
+    if (!check)
         close();
-        return false;
-    }
-    return true;
+    return check;
 }
 
 bool TreeWalk::Impl::checkWhenDue(bool move)
@@ -287,34 +349,72 @@ bool TreeWalk::Impl::checkWhenDue(bool move)
     return m_checks.due(move, m_nameStarts.size(), nowMs());
 }
 
-bool TreeWalk::Impl::inPlace(bool whole)
+MoveResult TreeWalk::Impl::inPlace(bool whole)
 {
     const std::size_t depth = m_nameStarts.size();
-    std::size_t levels = depth;
-    int from = m_topFd;
     if (!whole) {
-        levels = std::min<std::size_t>({ depth, kNearLevels, m_levels.size() - 1 });
-        from = m_levels[m_levels.size() - 1 - levels].fd;
+        const std::size_t levels
+            = std::min<std::size_t>({ depth, kNearLevels, m_levels.size() - 1 });
+        if (levels == 0)
+            return { true, {} };
+        const int from = m_levels[m_levels.size() - 1 - levels].fd;
+        return isCurrent(openBeneath(from, m_path, m_nameStarts[depth - levels]));
     }
-    if (levels == 0)
-        return true;
-    const int fd = openBeneath(from, m_path, m_nameStarts[depth - levels]);
-    if (fd < 0)
-        return false;
+    int top = -1;
+    MoveResult found = topInPlace(top);
+    if (found && depth > 0)
+        found = isCurrent(openBeneath(top, m_path, 0));
+    if (top >= 0)
+        ::close(top);
+    return found;
+}
+
+MoveResult TreeWalk::Impl::topInPlace(int &fd)
+{
     struct stat info;
-    const bool same
-        = fstat(fd, &info) == 0 && isEntry(info, m_levels.back().device, m_levels.back().inode);
+    if (lstat(m_top.entryPath.c_str(), &info) != 0)
+        return notMoved(errno);
+    if (!isEntry(info, m_top.entryDevice, m_top.entryInode)
+        || (info.st_mode & S_IFMT) != m_top.entryType)
+        return { false, {} };
+    fd = ::open(m_top.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return notMoved(errno);
+    if (fstat(fd, &info) != 0)
+        return { false, lastSystemError() };
+    return { isEntry(info, m_top.device, m_top.inode), {} };
+}
+
+MoveResult TreeWalk::Impl::isCurrent(int fd)
+{
+    if (fd < 0)
+        return notMoved(errno);
+    struct stat info;
+    MoveResult same { true, {} };
+    if (fstat(fd, &info) != 0)
+        same = { false, lastSystemError() };
+    else if (!isEntry(info, m_levels.back().device, m_levels.back().inode))
+        same = { false, {} };
     ::close(fd);
     return same;
+}
+
+RemoveResult TreeWalk::Impl::lostPlace(const MoveResult &check)
+{
+    close();
+    if (check.error)
+        return { Removal::Refused, check.error };
+    return { Removal::DirectoryChanged, {} };
 }
 
 RemoveResult TreeWalk::Impl::removeFile(std::string_view name, const EntryIdentity &expected)
 {
     if (m_levels.empty())
         return { Removal::DirectoryChanged, {} };
-    if (checkWhenDue(false) && !inPlace(true)) {
-        close();
-        return { Removal::DirectoryChanged, {} };
+    if (checkWhenDue(false)) {
+        const MoveResult check = inPlace(true);
+        if (!check)
+            return lostPlace(check);
     }
     m_name.assign(name);
     struct stat info;
@@ -341,17 +441,17 @@ TreeWalk::TreeWalk(std::size_t walks)
 
 TreeWalk::~TreeWalk() = default;
 
-bool TreeWalk::openTop(const std::string &path, const EntryIdentity &expected)
+MoveResult TreeWalk::openTop(const std::string &path, const EntryIdentity &expected)
 {
     return m_impl->openTop(path, expected);
 }
 
-bool TreeWalk::enterChild(std::string_view name, const EntryIdentity &expected)
+MoveResult TreeWalk::enterChild(std::string_view name, const EntryIdentity &expected)
 {
     return m_impl->enterChild(name, expected);
 }
 
-bool TreeWalk::enterParent(const EntryIdentity &expected)
+MoveResult TreeWalk::enterParent(const EntryIdentity &expected)
 {
     return m_impl->enterParent(expected);
 }
@@ -369,6 +469,21 @@ void TreeWalk::close()
 RemoveResult TreeWalk::removeFile(std::string_view name, const EntryIdentity &expected)
 {
     return m_impl->removeFile(name, expected);
+}
+
+std::size_t walksWithinDescriptorLimit(std::size_t wanted)
+{
+    // A walk holds at least three directories and, while it checks its chain, a few more; the
+    // rest of the program keeps its standard streams, its log and a few others.
+    constexpr rlim_t kPerWalk = 6;
+    constexpr rlim_t kForTheRest = 10;
+    rlimit limit {};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return std::max<std::size_t>(1, wanted);
+    const rlim_t walks
+        = limit.rlim_cur > kForTheRest ? (limit.rlim_cur - kForTheRest) / kPerWalk : 0;
+    return std::clamp<std::size_t>(static_cast<std::size_t>(std::min<rlim_t>(walks, SIZE_MAX)), 1,
+        std::max<std::size_t>(1, wanted));
 }
 
 } // namespace platform

@@ -89,11 +89,59 @@ std::int64_t nowMs()
     return static_cast<std::int64_t>(GetTickCount64());
 }
 
+// What an open that failed with the system's `error` tells: that the directory is gone or
+// something else is in its place (no entry, a file, a name no directory has), or that the system
+// refused the open (no handle left, access denied, …).
+MoveResult notMoved(DWORD error)
+{
+    const bool changed = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+        || error == ERROR_DIRECTORY || error == ERROR_INVALID_NAME;
+    return { false, changed ? SystemError {} : systemError(static_cast<int>(error)) };
+}
+
+bool isSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
 bool isAbsolute(std::string_view path)
 {
-    const auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
     return (path.size() >= 3 && path[1] == ':' && isSeparator(path[2]))
         || (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]));
+}
+
+// `path` as the system takes it: long paths in their long form.
+std::wstring systemPath(const std::string &path)
+{
+    return isAbsolute(path) ? win32::longPath(path) : win32::wideFromUtf8(path);
+}
+
+// Opens the directory `path` as the listing reached it, following a link or junction on the way.
+// INVALID_HANDLE_VALUE on failure.
+HANDLE openByPath(const std::wstring &path)
+{
+    return CreateFileW(path.c_str(), kDirectoryAccess, kShareAll, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// The identity of the entry `path` names itself, a link or junction not followed; false with the
+// error in GetLastError when it cannot be opened or read.
+bool entryIdentity(const std::wstring &path, EntryIdentity &identity)
+{
+    const HANDLE handle = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const bool read = win32::identityOfHandle(handle, identity);
+    const DWORD error = GetLastError();
+    CloseHandle(handle);
+    SetLastError(error);
+    return read;
+}
+
+bool sameEntry(const EntryIdentity &a, const EntryIdentity &b)
+{
+    return a.device == b.device && a.inode == b.inode && a.type == b.type;
 }
 
 } // namespace
@@ -107,9 +155,9 @@ struct TreeWalk::Impl
     Impl(const Impl &) = delete;
     Impl &operator=(const Impl &) = delete;
 
-    bool openTop(const std::string &path, const EntryIdentity &expected);
-    bool enterChild(std::string_view name, const EntryIdentity &expected);
-    bool enterParent(const EntryIdentity &expected);
+    MoveResult openTop(const std::string &path, const EntryIdentity &expected);
+    MoveResult enterChild(std::string_view name, const EntryIdentity &expected);
+    MoveResult enterParent(const EntryIdentity &expected);
     void close();
     RemoveResult removeFile(std::string_view name, const EntryIdentity &expected);
 
@@ -121,17 +169,34 @@ struct TreeWalk::Impl
         std::uint64_t device = 0;
         std::uint64_t inode = 0;
         HANDLE handle = nullptr;
+
+        EntryIdentity identity() const
+        {
+            EntryIdentity identity;
+            identity.device = device;
+            identity.inode = inode;
+            identity.type = static_cast<std::uint32_t>(win32::EntryType::Directory);
+            return identity;
+        }
     };
 
-    bool push(HANDLE handle, std::wstring name, const EntryIdentity &expected);
+    // Makes `handle` the current directory; null when it could not be opened, for the
+    // system's `error`.
+    MoveResult push(HANDLE handle, DWORD error, std::wstring name, const EntryIdentity &expected);
     HANDLE current() const { return m_levels.back().handle; }
-    // Opens the levels from `from` (open) down to `to` again by their names, each checked
-    // against its identity; keeps the handles of those from `keepFrom` on. False when one of
-    // them is no longer found in its place.
-    bool reopen(std::size_t from, std::size_t to, std::size_t keepFrom);
-    // Whether the current directory is still reached by its listed names: from the listed top
-    // when `whole`, else from the open directory a few levels up.
-    bool inPlace(bool whole);
+    // Opens the levels from `from` (open, or `start` standing for it) down to `to` again by their
+    // names, each checked against its identity; keeps the handles of those from `keepFrom` on.
+    // Fails when one of them is no longer found in its place, or cannot be opened.
+    MoveResult reopen(
+        std::size_t from, std::size_t to, std::size_t keepFrom, HANDLE start = nullptr);
+    // Whether the current directory is still reached by its listed names: from the listed top,
+    // looked up again by its path, when `whole`, else from the open directory a few levels up.
+    MoveResult inPlace(bool whole);
+    // Looks the listed top up again by its path into `handle`, and finds it the directory the
+    // walk entered, its last component the entry it was when the walk first opened it.
+    MoveResult topInPlace(HANDLE &handle);
+    // Lets the walk go when `check` failed, and tells why.
+    RemoveResult lostPlace(const MoveResult &check);
     // Counts one move or removal; true when the whole chain is due to be checked.
     bool checkWhenDue(bool move);
     // What became of a file whose opening or deletion failed with the system's `error`.
@@ -143,6 +208,15 @@ struct TreeWalk::Impl
     std::size_t m_firstOpen = 1;
     std::size_t m_openLevels; // how many below the top stay open at most
     ChainChecks m_checks;
+    // The listed top as the walk first opened it, kept when the walk closes: its path as the
+    // listing reached it (which may lead through links of the user's), the same path without a
+    // final separator, so that its last component is looked at and not followed, and the
+    // identities of the entry found under that and of the directory the path led to.
+    std::string m_topPath;
+    std::wstring m_topName;
+    std::wstring m_topEntryName;
+    EntryIdentity m_topEntry;
+    EntryIdentity m_top;
 };
 
 TreeWalk::Impl::Impl(std::size_t walks)
@@ -165,13 +239,14 @@ void TreeWalk::Impl::close()
     m_firstOpen = 1;
 }
 
-bool TreeWalk::Impl::push(HANDLE handle, std::wstring name, const EntryIdentity &expected)
+MoveResult TreeWalk::Impl::push(
+    HANDLE handle, DWORD error, std::wstring name, const EntryIdentity &expected)
 {
     if (!handle)
-        return false;
+        return notMoved(error);
     if (!isDirectory(handle, expected.device, expected.inode)) {
         NtClose(handle);
-        return false;
+        return { false, {} };
     }
     m_levels.push_back({ std::move(name), expected.device, expected.inode, handle });
     if (m_levels.size() - m_firstOpen > m_openLevels) {
@@ -179,50 +254,75 @@ bool TreeWalk::Impl::push(HANDLE handle, std::wstring name, const EntryIdentity 
         m_levels[m_firstOpen].handle = nullptr;
         ++m_firstOpen;
     }
-    return true;
+    return { true, {} };
 }
 
-bool TreeWalk::Impl::openTop(const std::string &path, const EntryIdentity &expected)
+MoveResult TreeWalk::Impl::openTop(const std::string &path, const EntryIdentity &expected)
 {
     close();
     // The listed directory itself is reached as the listing reached it.
     // A path holding a NUL character would be cut there and name another folder.
     if (path.empty() || path.find('\0') != std::string::npos)
-        return false;
-    const std::wstring name = isAbsolute(path) ? win32::longPath(path) : win32::wideFromUtf8(path);
-    const HANDLE handle = CreateFileW(name.c_str(), kDirectoryAccess, kShareAll, nullptr,
-        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return false;
-    if (!push(handle, {}, expected))
-        return false;
+        return { false, {} };
+    std::string entryPath = path;
+    while (entryPath.size() > 1 && isSeparator(entryPath.back())
+        && entryPath[entryPath.size() - 2] != ':')
+        entryPath.pop_back();
+    const std::wstring entryName = systemPath(entryPath);
+    EntryIdentity entry;
+    if (!entryIdentity(entryName, entry))
+        return notMoved(GetLastError());
+    const std::wstring name = systemPath(path);
+    const HANDLE handle = openByPath(name);
+    const DWORD error = handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    const MoveResult top
+        = push(handle == INVALID_HANDLE_VALUE ? nullptr : handle, error, {}, expected);
+    if (!top)
+        return top;
+    const bool known = m_topPath == path && sameEntry(m_top, m_levels[0].identity());
+    // A directory under the name must be the one opened; a link was followed to it. The entry
+    // stays the one the walk found first: a link put in place of the folder since then ends
+    // the walk, though it leads to the folder moved.
+    const bool directory = entry.type == static_cast<std::uint32_t>(win32::EntryType::Directory);
+    if ((directory && !sameEntry(entry, m_levels[0].identity()))
+        || (known && !sameEntry(entry, m_topEntry))) {
+        close();
+        return { false, {} };
+    }
+    if (!known) {
+        m_topPath = path;
+        m_topName = name;
+        m_topEntryName = entryName;
+        m_topEntry = entry;
+        m_top = m_levels[0].identity();
+    }
     m_checks.checked(nowMs());
-    return true;
+    return top;
 }
 
-bool TreeWalk::Impl::enterChild(std::string_view name, const EntryIdentity &expected)
+MoveResult TreeWalk::Impl::enterChild(std::string_view name, const EntryIdentity &expected)
 {
     if (m_levels.empty())
-        return false;
+        return { false, {} };
     std::wstring wide = win32::wideFromUtf8(name);
     DWORD error = 0;
     const HANDLE handle = openRelative(current(), wide, kDirectoryAccess, kDirectoryOptions, error);
-    if (!push(handle, std::move(wide), expected))
-        return false;
+    const MoveResult child = push(handle, error, std::move(wide), expected);
+    if (!child)
+        return child;
     // The child was found in the current directory; the current directory and those above it
     // may have moved since they were entered.
-    if (!inPlace(checkWhenDue(true))) {
+    const MoveResult check = inPlace(checkWhenDue(true));
+    if (!check)
         close();
-        return false;
-    }
-    return true;
+    return check;
 }
 
-bool TreeWalk::Impl::enterParent(const EntryIdentity &expected)
+MoveResult TreeWalk::Impl::enterParent(const EntryIdentity &expected)
 {
     if (m_levels.size() < 2) {
         close();
-        return false;
+        return { false, {} };
     }
     NtClose(m_levels.back().handle);
     m_levels.pop_back();
@@ -230,7 +330,7 @@ bool TreeWalk::Impl::enterParent(const EntryIdentity &expected)
     const Level &level = m_levels.back();
     if (level.device != expected.device || level.inode != expected.inode) {
         close();
-        return false;
+        return { false, {} };
     }
     if (parent == 0) {
         m_firstOpen = 1;
@@ -239,24 +339,25 @@ bool TreeWalk::Impl::enterParent(const EntryIdentity &expected)
         // from the top, each checked: a relative ".." is not to be had everywhere (Wine has
         // none).
         const std::size_t keepFrom = parent + 1 > m_openLevels ? parent + 1 - m_openLevels : 1;
-        if (!reopen(0, parent, keepFrom)) {
+        const MoveResult reopened = reopen(0, parent, keepFrom);
+        if (!reopened) {
             close();
-            return false;
+            return reopened;
         }
         m_firstOpen = keepFrom;
     }
-    if (checkWhenDue(true) && !inPlace(true)) {
+    const MoveResult check = checkWhenDue(true) ? inPlace(true) : MoveResult { true, {} };
+    if (!check)
         close();
-        return false;
-    }
-    return true;
+    return check;
 }
 
-bool TreeWalk::Impl::reopen(std::size_t from, std::size_t to, std::size_t keepFrom)
+MoveResult TreeWalk::Impl::reopen(
+    std::size_t from, std::size_t to, std::size_t keepFrom, HANDLE start)
 {
     // Every level is looked up afresh in the one found above it, also those held open: a handle
     // stays valid wherever its directory has moved, a lookup by name does not.
-    HANDLE parent = m_levels[from].handle;
+    HANDLE parent = start ? start : m_levels[from].handle;
     bool ownParent = false;
     for (std::size_t index = from + 1; index <= to; ++index) {
         Level &level = m_levels[index];
@@ -265,10 +366,11 @@ bool TreeWalk::Impl::reopen(std::size_t from, std::size_t to, std::size_t keepFr
             = openRelative(parent, level.name, kDirectoryAccess, kDirectoryOptions, error);
         if (ownParent)
             NtClose(parent);
-        if (!handle || !isDirectory(handle, level.device, level.inode)) {
-            if (handle)
-                NtClose(handle);
-            return false;
+        if (!handle)
+            return notMoved(error);
+        if (!isDirectory(handle, level.device, level.inode)) {
+            NtClose(handle);
+            return { false, {} };
         }
         ownParent = index < keepFrom || level.handle != nullptr;
         if (!ownParent)
@@ -277,7 +379,7 @@ bool TreeWalk::Impl::reopen(std::size_t from, std::size_t to, std::size_t keepFr
     }
     if (ownParent)
         NtClose(parent);
-    return true;
+    return { true, {} };
 }
 
 bool TreeWalk::Impl::checkWhenDue(bool move)
@@ -285,7 +387,7 @@ bool TreeWalk::Impl::checkWhenDue(bool move)
     return m_checks.due(move, m_levels.size() - 1, nowMs());
 }
 
-bool TreeWalk::Impl::inPlace(bool whole)
+MoveResult TreeWalk::Impl::inPlace(bool whole)
 {
     const std::size_t depth = m_levels.size() - 1;
     std::size_t from = 0;
@@ -294,19 +396,55 @@ bool TreeWalk::Impl::inPlace(bool whole)
         if (from > 0 && from < m_firstOpen)
             from = m_firstOpen;
     }
-    if (from == depth)
-        return true;
+    if (!whole && from == depth)
+        return { true, {} };
+    HANDLE top = nullptr;
+    if (whole) {
+        const MoveResult found = topInPlace(top);
+        if (!found || depth == 0) {
+            if (top)
+                CloseHandle(top);
+            return found;
+        }
+    }
     // Each level is looked up in the one above and checked; none is kept beyond the check.
-    return reopen(from, depth, depth + 1);
+    const MoveResult found = reopen(from, depth, depth + 1, top);
+    if (top)
+        CloseHandle(top);
+    return found;
+}
+
+MoveResult TreeWalk::Impl::topInPlace(HANDLE &handle)
+{
+    EntryIdentity entry;
+    if (!entryIdentity(m_topEntryName, entry))
+        return notMoved(GetLastError());
+    if (!sameEntry(entry, m_topEntry))
+        return { false, {} };
+    handle = openByPath(m_topName);
+    if (handle == INVALID_HANDLE_VALUE) {
+        handle = nullptr;
+        return notMoved(GetLastError());
+    }
+    return { isDirectory(handle, m_top.device, m_top.inode), {} };
+}
+
+RemoveResult TreeWalk::Impl::lostPlace(const MoveResult &check)
+{
+    close();
+    if (check.error)
+        return { Removal::Refused, check.error };
+    return { Removal::DirectoryChanged, {} };
 }
 
 RemoveResult TreeWalk::Impl::removeFile(std::string_view name, const EntryIdentity &expected)
 {
     if (m_levels.empty())
         return { Removal::DirectoryChanged, {} };
-    if (checkWhenDue(false) && !inPlace(true)) {
-        close();
-        return { Removal::DirectoryChanged, {} };
+    if (checkWhenDue(false)) {
+        const MoveResult check = inPlace(true);
+        if (!check)
+            return lostPlace(check);
     }
     DWORD error = 0;
     const HANDLE file = openRelative(current(), win32::wideFromUtf8(name),
@@ -369,10 +507,9 @@ RemoveResult TreeWalk::Impl::failure(DWORD error)
     // The directory itself may have moved: Wine then refuses to open or delete anything in it,
     // and a file no longer found there may well still exist elsewhere. That is told first.
     m_checks.checked(nowMs());
-    if (!inPlace(true)) {
-        close();
-        return { Removal::DirectoryChanged, {} };
-    }
+    const MoveResult check = inPlace(true);
+    if (!check)
+        return lostPlace(check);
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
         return { Removal::Gone, {} };
     // Another program holds the file open and does not share its deletion.
@@ -388,17 +525,17 @@ TreeWalk::TreeWalk(std::size_t walks)
 
 TreeWalk::~TreeWalk() = default;
 
-bool TreeWalk::openTop(const std::string &path, const EntryIdentity &expected)
+MoveResult TreeWalk::openTop(const std::string &path, const EntryIdentity &expected)
 {
     return m_impl->openTop(path, expected);
 }
 
-bool TreeWalk::enterChild(std::string_view name, const EntryIdentity &expected)
+MoveResult TreeWalk::enterChild(std::string_view name, const EntryIdentity &expected)
 {
     return m_impl->enterChild(name, expected);
 }
 
-bool TreeWalk::enterParent(const EntryIdentity &expected)
+MoveResult TreeWalk::enterParent(const EntryIdentity &expected)
 {
     return m_impl->enterParent(expected);
 }
@@ -416,6 +553,12 @@ void TreeWalk::close()
 RemoveResult TreeWalk::removeFile(std::string_view name, const EntryIdentity &expected)
 {
     return m_impl->removeFile(name, expected);
+}
+
+std::size_t walksWithinDescriptorLimit(std::size_t wanted)
+{
+    // Windows has no limit of open handles that a process could be given.
+    return std::max<std::size_t>(1, wanted);
 }
 
 } // namespace platform

@@ -403,3 +403,50 @@ TEST(TreeWalkWin32, ClimbsBackAboveTheFoldersKeptOpen)
     EXPECT_FALSE(walk.enterParent(tree.identityOf(chain(3))));
     EXPECT_FALSE(walk.hasCurrent());
 }
+
+TEST(TreeWalkWin32, StopsWhenTheSelectedFolderItselfIsMovedAway)
+{
+    // The selected folder, given with or without a final separator, moves away while the walk
+    // deletes in it or below it, and a new folder or a junction to its new place takes its name:
+    // within sixteen removals the walk notices and deletes nothing more.
+    struct Case
+    {
+        const char *top;
+        const char *sub;
+        Left then;
+    };
+    const Case cases[] = {
+        { "data", "", Left::NewFolder },
+        { "data/", "sub/", Left::NewFolder },
+        { "data/", "", Left::Junction },
+    };
+    constexpr int kFiles = 40;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.top) + " " + c.sub);
+        Tree tree;
+        const std::string dir = std::string("data/") + c.sub;
+        std::vector<platform::EntryIdentity> files;
+        for (int i = 0; i < kFiles; ++i) {
+            tree.writeFile(dir + std::to_string(i) + ".log");
+            files.push_back(tree.identityOf(dir + std::to_string(i) + ".log"));
+        }
+        platform::TreeWalk walk;
+        ASSERT_TRUE(walk.openTop(tree / c.top, tree.identityOf("data")));
+        if (*c.sub) {
+            ASSERT_TRUE(walk.enterChild("sub", tree.identityOf("data/sub")));
+        }
+        ASSERT_TRUE(tree.move("data", "saved"));
+        if (c.then == Left::NewFolder)
+            tree.makeDirectory("data");
+        if (c.then == Left::Junction && !makeLink(tree, Link::Junction, "data", "saved").empty())
+            continue; // no junction made on this system
+
+        int removed = 0;
+        while (removed < kFiles
+            && walk.removeFile(std::to_string(removed) + ".log", files[removed]).removal
+                == Removal::Removed)
+            ++removed;
+        EXPECT_LE(removed, 16);
+        EXPECT_FALSE(walk.hasCurrent());
+    }
+}
