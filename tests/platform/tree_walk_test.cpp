@@ -1,4 +1,5 @@
 #include "platform/tree_walk.h"
+#include "support/system_limits.h"
 #include "support/temp_tree.h"
 
 #include <algorithm>
@@ -199,4 +200,23 @@ TEST(TreeWalk, ParallelWalksRemoveTheNamesOfOneFileInDifferentFolders)
     other.join();
     for (const auto &side : removals)
         EXPECT_EQ(std::count(side.begin(), side.end(), platform::Removal::Removed), kFiles);
+}
+
+TEST(TreeWalk, EntersNoFolderMountedOverSinceTheListing)
+{
+    // A tmpfs, or a bind mount of another folder of the same file system, mounted over a listed
+    // folder after the listing is another directory than the one listed.
+    for (const bool bind : { false, true }) {
+        TempTree tree;
+        tree.writeFile("data/sub/old.log", "x");
+        tree.writeFile("outside/old.log", "x");
+        const platform::EntryIdentity listed = identityOf(tree / "data/sub");
+        const testing_support::Mount mount(
+            tree / "data/sub", bind ? tree / "outside" : std::string());
+        if (!mount.mounted())
+            GTEST_SKIP() << mount.why();
+        platform::TreeWalk walk;
+        ASSERT_TRUE(walk.openTop(tree / "data", identityOf(tree / "data")));
+        EXPECT_FALSE(walk.enterChild("sub", listed)) << bind;
+    }
 }
