@@ -19,14 +19,30 @@ std::map<RemovedLinks::Key, RemovedLinks::Time> &RemovedLinks::times()
     return recorded;
 }
 
+namespace {
+
+// Whether the two identities differ at most in the status-change time.
+bool equalButChangeTime(const EntryIdentity &found, const EntryIdentity &expected)
+{
+    EntryIdentity sameTime = found;
+    sameTime.ctimeSeconds = expected.ctimeSeconds;
+    sameTime.ctimeNanoseconds = expected.ctimeNanoseconds;
+    return sameTime == expected;
+}
+
+} // namespace
+
+bool RemovedLinks::isListedById(const EntryIdentity &found, const EntryIdentity &expected)
+{
+    return found == expected
+        || (equalButChangeTime(found, expected) && times().contains({ found.device, found.inode }));
+}
+
 bool RemovedLinks::isListed(const EntryIdentity &found, const EntryIdentity &expected)
 {
     if (found == expected)
         return true;
-    EntryIdentity sameTime = found;
-    sameTime.ctimeSeconds = expected.ctimeSeconds;
-    sameTime.ctimeNanoseconds = expected.ctimeNanoseconds;
-    if (sameTime != expected)
+    if (!equalButChangeTime(found, expected))
         return false;
     const auto at = times().find({ found.device, found.inode });
     return at != times().end() && at->second == Time { found.ctimeSeconds, found.ctimeNanoseconds };

@@ -31,6 +31,14 @@ public:
     // of its names left. Call with lock() held.
     static bool isListed(const EntryIdentity &found, const EntryIdentity &expected);
 
+    // Whether `found` is the file listed as `expected` on a system whose file IDs are never given
+    // to another file while the volume lasts (NTFS: each reuse of a file record changes the
+    // sequence number in the ID's top bits): equal, or equal but for the status-change time
+    // after this process removed another of its names. The time itself need not be known then,
+    // which the classic delete, done only when the handle closes, cannot tell. Call with lock()
+    // held.
+    static bool isListedById(const EntryIdentity &found, const EntryIdentity &expected);
+
     // Records what removing a name left of the file: `after` is its identity read from a handle
     // held across the removal, `linksLeft` how many names it still has. The record goes with the
     // file's last name. Call with lock() held.
