@@ -75,6 +75,18 @@ inline constexpr std::string_view kSystemRootRefused
 inline constexpr std::string_view kRunInterrupted
     = "Löschen abgebrochen: das Programm wurde zum Beenden aufgefordert";
 
+// Run as root, a settings file that another user may have written is not read: it would choose
+// what root deletes.
+inline constexpr std::string_view kSettingsOtherOwner
+    = "Als root nicht gelesen: die Einstellungsdatei gehört einem anderen Benutzer";
+inline constexpr std::string_view kSettingsOthersMayWrite
+    = "Als root nicht gelesen: andere Benutzer dürfen die Einstellungsdatei ändern";
+inline std::string settingsFolderOthersMayWrite(std::string_view folder)
+{
+    return "Als root nicht gelesen: andere Benutzer dürfen den Ordner " + std::string(folder)
+        + " ändern";
+}
+
 // "'%s' ist kein gültiger Integerwert".
 inline std::string notAnInteger(std::string_view text)
 {

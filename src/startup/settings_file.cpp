@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "core/messages.h"
 #include "platform/environment.h"
+#include "platform/file_trust.h"
 #include "platform/path_separator.h"
 #include "platform/profile_file.h"
 #include "startup/integer_syntax.h"
@@ -52,6 +53,20 @@ Settings readSettings(const std::string &settingsPath, bool required)
         if (error.kind == platform::ErrorKind::NotFound && !required)
             return settings;
         throw core::AppError(core::messages::fileError(error), settingsPath);
+    }
+    // Run by root, the file chooses what root deletes: it is read only when no other user can
+    // have written it or put another in its place.
+    const platform::TrustCheck trust = platform::superuserTrust(settingsPath);
+    switch (trust.distrust) {
+    case platform::Distrust::None:
+        break;
+    case platform::Distrust::OtherOwner:
+        throw core::AppError(std::string(core::messages::kSettingsOtherOwner), settingsPath);
+    case platform::Distrust::OthersMayWrite:
+        throw core::AppError(std::string(core::messages::kSettingsOthersMayWrite), settingsPath);
+    case platform::Distrust::FolderOthersMayWrite:
+        throw core::AppError(
+            core::messages::settingsFolderOthersMayWrite(trust.folder), settingsPath);
     }
     const platform::ProfileFile &profile = *loaded;
     settings.found = true;

@@ -37,7 +37,8 @@ struct Settings
 // Reads the settings file at `settingsPath`. An empty path gives the defaults, and so does a file
 // that is missing unless it is `required` (named by "/INI:"). Any other failure (no regular file,
 // no permission) throws core::AppError naming the file: settings that were meant to be read are
-// never silently replaced by the defaults.
+// never silently replaced by the defaults. Run by root, neither is a file that another user may
+// have written or put in its place (see platform::superuserTrust): the error says why.
 Settings readSettings(const std::string &settingsPath, bool required = false);
 
 } // namespace startup

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <memory>
 #include <optional>
 #include <set>
 #include <sys/stat.h>
@@ -236,4 +237,31 @@ TEST(SearchTree, DescendsTwentyThousandLevels)
     ASSERT_EQ(recorder.files.size(), 1u);
     EXPECT_EQ(recorder.files[0].size(), kDepth * 2 + std::string_view("bottom.txt").size());
     EXPECT_EQ(recorder.directoriesEntered, kDepth + 1);
+}
+
+TEST(SearchTree, StaysOnTheFileSystemOfTheSearchedDirectory)
+{
+    // Folders holding a tmpfs, or a bind mount of a folder of the same file system, among
+    // sibling folders that the search reads ahead, are passed over.
+    TempTree tree;
+    tree.writeFile("outside/bound.txt");
+    for (int i = 0; i < 24; ++i)
+        tree.writeFile("data/" + std::to_string(i) + "/kept.txt");
+    std::vector<std::string> expected = testing_support::regularFilesInSearchOrder(tree / "data/");
+    for (std::string &path : expected)
+        path.erase(0, (tree / "data/").size());
+    std::vector<std::unique_ptr<testing_support::Mount>> mounts;
+    for (int i = 0; i < 24; i += 3) {
+        const std::string folder = std::to_string(i);
+        mounts.push_back(std::make_unique<testing_support::Mount>(
+            tree / ("data/" + folder), i % 2 == 0 ? std::string() : tree / "outside"));
+        if (!mounts.back()->mounted())
+            GTEST_SKIP() << mounts.back()->why();
+        std::erase(expected, folder + "/kept.txt");
+    }
+    tree.writeFile("data/0/mounted.txt");
+
+    Recorder recorder;
+    EXPECT_FALSE(platform::searchTree(tree / "data", true, recorder).error);
+    EXPECT_EQ(recorder.files, expected);
 }

@@ -2,10 +2,12 @@
 #include "support/system_limits.h"
 #include "support/temp_tree.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -266,5 +268,98 @@ TEST(TreeWalk, StopsWhenTheSelectedFolderItselfIsMovedAway)
             EXPECT_LE(removed, 16);
             EXPECT_FALSE(walk.hasCurrent());
         }
+    }
+}
+
+TEST(TreeWalk, RemovesEveryNameOfAHardLinkedFileButNoneChangedSinceTheListing)
+{
+    // Three names of one old file, two in one folder and one in another ("cp -al" backups). Each
+    // removal changes the status-change time under the other names; a change by another hand
+    // before the last name is removed (even one that keeps the modification time) keeps it.
+    using platform::Removal;
+    enum class Before { Nothing, Modified, ModeChanged, Replaced };
+    const std::pair<Before, Removal> cases[] = {
+        { Before::Nothing, Removal::Removed },
+        { Before::Modified, Removal::Changed },
+        { Before::ModeChanged, Removal::Changed },
+        { Before::Replaced, Removal::Changed },
+    };
+    for (const auto &[before, last] : cases) {
+        TempTree tree;
+        tree.writeFile("data/a/1.log", "x");
+        tree.setModified("data/a/1.log", 1'000'000'000);
+        ASSERT_EQ(link((tree / "data/a/1.log").c_str(), (tree / "data/a/2.log").c_str()), 0);
+        tree.makeDirectory("data/b");
+        ASSERT_EQ(link((tree / "data/a/1.log").c_str(), (tree / "data/b/3.log").c_str()), 0);
+        const platform::EntryIdentity listed = identityOf(tree / "data/a/1.log");
+        platform::TreeWalk walk;
+        ASSERT_TRUE(walk.openTop(tree / "data", identityOf(tree / "data")));
+        ASSERT_TRUE(walk.enterChild("a", identityOf(tree / "data/a")));
+        EXPECT_EQ(walk.removeFile("1.log", listed).removal, Removal::Removed);
+        EXPECT_EQ(walk.removeFile("2.log", listed).removal, Removal::Removed);
+        if (before == Before::Modified)
+            tree.setModified("data/b/3.log", 1'000'000'002);
+        if (before == Before::ModeChanged) {
+            ASSERT_EQ(chmod((tree / "data/b/3.log").c_str(), 0600), 0);
+        }
+        if (before == Before::Replaced) {
+            tree.writeFile("new.log", "y");
+            tree.setModified("new.log", 1'000'000'000);
+            ASSERT_EQ(std::rename((tree / "new.log").c_str(), (tree / "data/b/3.log").c_str()), 0);
+        }
+        ASSERT_TRUE(walk.enterParent(identityOf(tree / "data")));
+        ASSERT_TRUE(walk.enterChild("b", identityOf(tree / "data/b")));
+        EXPECT_EQ(walk.removeFile("3.log", listed).removal, last) << static_cast<int>(before);
+    }
+}
+
+TEST(TreeWalk, ParallelWalksRemoveTheNamesOfOneFileInDifferentFolders)
+{
+    // Two walks at once, each in its own folder, remove the two names of the same files: neither
+    // may take the other's removal for a change.
+    constexpr int kFiles = 300;
+    TempTree tree;
+    tree.makeDirectory("data/b");
+    std::vector<platform::EntryIdentity> listed;
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string name = std::to_string(i) + ".log";
+        tree.writeFile("data/a/" + name, "x");
+        ASSERT_EQ(
+            link((tree / ("data/a/" + name)).c_str(), (tree / ("data/b/" + name)).c_str()), 0);
+        listed.push_back(identityOf(tree / ("data/a/" + name)));
+    }
+    std::vector<platform::Removal> removals[2];
+    auto removeAll = [&](int side) {
+        platform::TreeWalk walk(2);
+        walk.openTop(tree / "data", identityOf(tree / "data"));
+        const std::string folder = side == 0 ? "a" : "b";
+        walk.enterChild(folder, identityOf(tree / ("data/" + folder)));
+        for (int i = 0; i < kFiles; ++i)
+            removals[side].push_back(
+                walk.removeFile(std::to_string(i) + ".log", listed[i]).removal);
+    };
+    std::thread other(removeAll, 1);
+    removeAll(0);
+    other.join();
+    for (const auto &side : removals)
+        EXPECT_EQ(std::count(side.begin(), side.end(), platform::Removal::Removed), kFiles);
+}
+
+TEST(TreeWalk, EntersNoFolderMountedOverSinceTheListing)
+{
+    // A tmpfs, or a bind mount of another folder of the same file system, mounted over a listed
+    // folder after the listing is another directory than the one listed.
+    for (const bool bind : { false, true }) {
+        TempTree tree;
+        tree.writeFile("data/sub/old.log", "x");
+        tree.writeFile("outside/old.log", "x");
+        const platform::EntryIdentity listed = identityOf(tree / "data/sub");
+        const testing_support::Mount mount(
+            tree / "data/sub", bind ? tree / "outside" : std::string());
+        if (!mount.mounted())
+            GTEST_SKIP() << mount.why();
+        platform::TreeWalk walk;
+        ASSERT_TRUE(walk.openTop(tree / "data", identityOf(tree / "data")));
+        EXPECT_FALSE(walk.enterChild("sub", listed)) << bind;
     }
 }

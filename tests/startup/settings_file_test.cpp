@@ -1,11 +1,17 @@
 #include "core/errors.h"
+#include "core/messages.h"
 #include "startup/settings_file.h"
 #include "support/temp_tree.h"
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <optional>
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using startup::readSettings;
 using testing_support::withSystemSeparators;
@@ -147,3 +153,52 @@ TEST(SettingsFile, FileThatCannotBeReadIsAnErrorThatNamesIt)
     // A missing file that was only searched for gives the defaults.
     EXPECT_FALSE(readSettings(tree / "missing.ini").found);
 }
+
+#ifndef _WIN32
+TEST(SettingsFile, RootRefusesAFileThatOthersMayHaveWritten)
+{
+    // Run by root, a settings file chooses what root deletes: one that another user owns or may
+    // write, or whose folder (or a folder above it, unless sticky) another may write, is refused
+    // with the reason, wherever it was found.
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only root refuses settings files of others";
+    namespace messages = core::messages;
+    constexpr uid_t kOther = 65534;
+    const testing_support::TempTree tree;
+    const std::string folderRefused = messages::settingsFolderOthersMayWrite(tree / "d/");
+    const std::string aboveRefused = messages::settingsFolderOthersMayWrite(tree.path());
+    // What is done to the file "d/s.ini" (or its folder "d", or the tree above it), and the error.
+    const std::pair<std::function<int()>, std::string> cases[] = {
+        { [] { return 0; }, "" },
+        { [&] { return chown((tree / "d/s.ini").c_str(), kOther, 0); },
+            std::string(messages::kSettingsOtherOwner) },
+        { [&] { return chmod((tree / "d/s.ini").c_str(), 0664); },
+            std::string(messages::kSettingsOthersMayWrite) },
+        { [&] { return chmod((tree / "d/s.ini").c_str(), 0646); },
+            std::string(messages::kSettingsOthersMayWrite) },
+        { [&] { return chmod((tree / "d").c_str(), 0777); }, folderRefused },
+        { [&] { return chmod((tree / "d").c_str(), 01777); }, folderRefused },
+        { [&] { return chown((tree / "d").c_str(), kOther, 0); }, folderRefused },
+        { [&] { return chmod(tree.path().c_str(), 0775); }, aboveRefused },
+        // Above the file's folder, a sticky folder (like /tmp) holding root's folder is safe.
+        { [&] { return chmod(tree.path().c_str(), 01777); }, "" },
+    };
+    for (const auto &[change, refused] : cases) {
+        ASSERT_EQ(chmod(tree.path().c_str(), 0700), 0);
+        tree.makeDirectory("d");
+        ASSERT_EQ(chmod((tree / "d").c_str(), 0755), 0);
+        ASSERT_EQ(chown((tree / "d").c_str(), 0, 0), 0);
+        tree.writeFile("d/s.ini", "[Pfade]\n1=/srv/alt\n");
+        ASSERT_EQ(chown((tree / "d/s.ini").c_str(), 0, 0), 0);
+        ASSERT_EQ(chmod((tree / "d/s.ini").c_str(), 0644), 0);
+        ASSERT_EQ(change(), 0) << refused;
+        try {
+            EXPECT_EQ(readSettings(tree / "d/s.ini").directories.size(), 1u) << refused;
+            EXPECT_EQ(refused, "");
+        } catch (const core::AppError &error) {
+            EXPECT_EQ(error.what(), refused);
+            EXPECT_EQ(error.path(), tree / "d/s.ini");
+        }
+    }
+}
+#endif

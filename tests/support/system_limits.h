@@ -29,9 +29,11 @@ inline std::unique_ptr<TempTree> tmpfsTree()
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <string>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -94,6 +96,37 @@ inline std::unique_ptr<TempTree> tmpfsTree()
         unsetenv("TMPDIR");
     return tree;
 }
+
+// A file system mounted at `target` for the life of the object: a fresh tmpfs, or with `source` a
+// bind mount of it. mounted() is false, with the reason in why(), where mounting is not
+// permitted (not root, or in a container without the right).
+class Mount
+{
+public:
+    explicit Mount(const std::string &target, const std::string &source = {})
+        : m_target(target)
+    {
+        const int result = source.empty()
+            ? mount("none", target.c_str(), "tmpfs", 0, nullptr)
+            : mount(source.c_str(), target.c_str(), nullptr, MS_BIND, nullptr);
+        m_error = result == 0 ? 0 : errno;
+    }
+    ~Mount()
+    {
+        if (m_error == 0) {
+            EXPECT_EQ(umount2(m_target.c_str(), MNT_DETACH), 0) << m_target;
+        }
+    }
+    Mount(const Mount &) = delete;
+    Mount &operator=(const Mount &) = delete;
+
+    bool mounted() const { return m_error == 0; }
+    std::string why() const { return "cannot mount at " + m_target + ": " + strerror(m_error); }
+
+private:
+    std::string m_target;
+    int m_error = 0;
+};
 
 } // namespace testing_support
 

@@ -44,6 +44,37 @@ EntryIdentity identityOf(const struct stat &info)
         static_cast<std::uint32_t>(info.st_mode & S_IFMT) };
 }
 
+// Which mounted file system a directory belongs to. The device alone does not tell a bind mount
+// of the same file system apart; the mount's ID does, where the kernel gives it (Linux 5.8 on).
+struct MountPlace
+{
+    std::uint64_t device = 0;
+    std::uint64_t mountId = 0;
+    bool mountKnown = false;
+
+    // Whether the open directory `fd`, of which fstat gave `info`, lies on this mount.
+    bool holds(int fd, const struct stat &info) const
+    {
+        return static_cast<std::uint64_t>(info.st_dev) == device && sameMountId(of(fd, info));
+    }
+    bool sameMountId(const MountPlace &other) const
+    {
+        return !mountKnown || !other.mountKnown || mountId == other.mountId;
+    }
+    static MountPlace of(int fd, const struct stat &info)
+    {
+        MountPlace place;
+        place.device = static_cast<std::uint64_t>(info.st_dev);
+        struct statx extended;
+        if (statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_MNT_ID, &extended) == 0
+            && (extended.stx_mask & STATX_MNT_ID) != 0) {
+            place.mountId = extended.stx_mnt_id;
+            place.mountKnown = true;
+        }
+        return place;
+    }
+};
+
 enum class Kind : unsigned char {
     Unknown, // not looked at yet
     Directory, // to descend into
@@ -255,6 +286,9 @@ struct ReadAhead
     struct stat info
     {
     };
+    // The searched directory's mount; a directory on another is neither read nor entered.
+    MountPlace top;
+    bool otherMount = false;
     std::atomic<bool> done { false };
 
     void run()
@@ -264,6 +298,8 @@ struct ReadAhead
             openError = errno;
         } else if (fstat(frame.fd, &info) != 0) {
             statError = errno;
+        } else if (!top.holds(frame.fd, info)) {
+            otherMount = true;
         } else if (S_ISDIR(info.st_mode)) {
             fillBatch(frame, true);
             classifyRange(frame.fd, frame.batch, 0, frame.batch.entries.size());
@@ -309,6 +345,8 @@ public:
         top.fd = fd;
         struct stat info;
         const int error = fstat(fd, &info) != 0 ? errno : 0;
+        if (error == 0)
+            m_top = MountPlace::of(fd, info);
         if (!push(std::move(top), {}, error, info))
             return m_outcome;
         while (!m_stack.empty() && !m_outcome.error)
@@ -396,17 +434,27 @@ private:
         struct stat info
         {
         };
+        bool otherMount = false;
         if (ahead) {
             child = std::move(ahead->frame);
             error = ahead->openError != 0 ? ahead->openError : ahead->statError;
             info = ahead->info;
+            otherMount = ahead->otherMount;
         } else {
             child.fd = openat(frame.fd, name, kDirectoryFlags | O_NOFOLLOW);
             error = child.fd < 0 ? errno : fstat(child.fd, &info) != 0 ? errno : 0;
+            otherMount = error == 0 && !m_top.holds(child.fd, info);
         }
         if (child.fd < 0) {
             if (outOfDescriptors(error))
                 fail(error, pathOf(level) + name + "/", true);
+            return;
+        }
+        // A file system mounted below the searched directory (a bind mount of the same one too)
+        // is passed over, as a junction or a volume's mount point is on Windows: the search
+        // stays on the file system it was given.
+        if (otherMount) {
+            child.close();
             return;
         }
         // The name lives in the parent's batch, which a growing stack moves.
@@ -478,6 +526,7 @@ private:
             ahead->batchSerial = frame.batchSerial;
             ahead->entry = i;
             ahead->parentFd = frame.fd;
+            ahead->top = m_top;
             ahead->name = frame.batch.name(frame.batch.entries[i]);
             ReadAhead *job = ahead.get();
             m_readJob = [job] { job->run(); };
@@ -602,6 +651,7 @@ private:
     TreeVisitor &m_visitor;
     std::size_t m_openLevels;
     std::string m_directory; // as given, ending in "/"
+    MountPlace m_top; // where the searched directory is mounted
     std::vector<Frame> m_stack;
     std::uint64_t m_batchSerial = 0;
     SearchOutcome m_outcome;

@@ -2,6 +2,7 @@
 
 #include "platform/chain_checks.h"
 #include "platform/linux/open_levels.h"
+#include "platform/removed_links.h"
 #include "platform/system_error.h"
 
 #include <algorithm>
@@ -34,8 +35,20 @@ bool isEntry(const struct stat &info, std::uint64_t device, std::uint64_t inode)
         && static_cast<std::uint64_t>(info.st_ino) == inode;
 }
 
+EntryIdentity identityOf(const struct stat &info)
+{
+    return { static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+        static_cast<std::int64_t>(info.st_mtim.tv_sec),
+        static_cast<std::int64_t>(info.st_ctim.tv_sec),
+        static_cast<std::uint32_t>(info.st_mtim.tv_nsec),
+        static_cast<std::uint32_t>(info.st_ctim.tv_nsec),
+        static_cast<std::uint32_t>(info.st_mode & S_IFMT) };
+}
+
 // The same file as the listing saw: a file rewritten (a new modification time), replaced (a new
 // inode, or a recycled one with a new status-change time) or swapped for a link or a pipe is not.
+// A file with other names is looked at by removeLinkedFile, which knows the status-change times
+// that removing those names caused.
 bool isListedFile(const struct stat &info, const EntryIdentity &expected)
 {
     return isEntry(info, expected.device, expected.inode)
@@ -407,6 +420,44 @@ RemoveResult TreeWalk::Impl::lostPlace(const MoveResult &check)
     return { Removal::DirectoryChanged, {} };
 }
 
+namespace {
+
+RemoveResult unlinkFailure()
+{
+    if (errno == ENOENT)
+        return { Removal::Gone, {} };
+    return { Removal::Refused, lastSystemError() };
+}
+
+// Removes `name` from `dirFd` as removeFile does, for a file that has other names, or had them at
+// the listing: removing one of them changed the status-change time of the file under every other
+// name. The file is held open across the removal, so that the time it leaves is the file's own
+// and no new file can take its inode meanwhile, and that time is recorded for its other names.
+RemoveResult removeLinkedFile(int dirFd, const char *name, const EntryIdentity &expected)
+{
+    const auto held = RemovedLinks::lock();
+    const int fd = openat(dirFd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return unlinkFailure();
+    struct stat info;
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)
+        || !RemovedLinks::isListed(identityOf(info), expected)) {
+        ::close(fd);
+        return { Removal::Changed, {} };
+    }
+    if (unlinkat(dirFd, name, 0) != 0) {
+        const RemoveResult failure = unlinkFailure();
+        ::close(fd);
+        return failure;
+    }
+    if (fstat(fd, &info) == 0)
+        RemovedLinks::removed(identityOf(info), static_cast<std::uint64_t>(info.st_nlink));
+    ::close(fd);
+    return { Removal::Removed, {} };
+}
+
+} // namespace
+
 RemoveResult TreeWalk::Impl::removeFile(std::string_view name, const EntryIdentity &expected)
 {
     if (m_levels.empty())
@@ -425,13 +476,14 @@ RemoveResult TreeWalk::Impl::removeFile(std::string_view name, const EntryIdenti
     }
     // A file rewritten or replaced since the listing (a log rotated meanwhile) is not the file
     // the user saw and confirmed: it stays.
-    if (S_ISDIR(info.st_mode) || !isListedFile(info, expected))
+    if (S_ISDIR(info.st_mode))
         return { Removal::Changed, {} };
+    // Only a file with a single name, unchanged, is removed without the record of other names.
+    if (info.st_nlink > 1 || !isListedFile(info, expected))
+        return removeLinkedFile(currentFd(), m_name.c_str(), expected);
     if (unlinkat(currentFd(), m_name.c_str(), 0) == 0)
         return { Removal::Removed, {} };
-    if (errno == ENOENT)
-        return { Removal::Gone, {} };
-    return { Removal::Refused, lastSystemError() };
+    return unlinkFailure();
 }
 
 TreeWalk::TreeWalk(std::size_t walks)

@@ -1,6 +1,7 @@
 #include "platform/tree_walk.h"
 
 #include "platform/chain_checks.h"
+#include "platform/removed_links.h"
 #include "platform/system_error.h"
 #include "platform/win32/file_identity.h"
 #include "platform/win32/wide_text.h"
@@ -460,15 +461,33 @@ RemoveResult TreeWalk::Impl::removeFile(std::string_view name, const EntryIdenti
         NtClose(file);
         return failure(error);
     }
-    if (found != expected
-        || found.type == static_cast<std::uint32_t>(win32::EntryType::Directory)) {
+    // A file with other names, or one whose change time alone differs (another of its names
+    // removed already), is looked at and removed under the record of removed names, so that
+    // walks in other folders never see its removal half done. Removing a name changes the
+    // change time under the others; on NTFS the file ID alone tells a file from one that took
+    // its place (see RemovedLinks::isListedById). Under Wine the ID is the Unix inode number,
+    // which a new file may take once every name is gone: a file that lost its last name to
+    // another hand meanwhile and was replaced by one with the same ID and write time would
+    // pass there, as on Linux only the status-change time the removal left could tell.
+    FILE_STANDARD_INFO standard {};
+    const bool linked
+        = GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)
+        && standard.NumberOfLinks > 1;
+    std::unique_lock<std::mutex> held;
+    bool listed = found == expected;
+    if (linked || !listed) {
+        held = RemovedLinks::lock();
+        listed
+            = win32::identityOfHandle(file, found) && RemovedLinks::isListedById(found, expected);
+    }
+    if (!listed || found.type == static_cast<std::uint32_t>(win32::EntryType::Directory)) {
         NtClose(file);
+        if (held)
+            held.unlock();
         // Under Wine an entry of a directory moved away reads differently: the directory's
         // move is what changed, and is told as such.
-        if (!inPlace(true)) {
-            close();
-            return { Removal::DirectoryChanged, {} };
-        }
+        if (const MoveResult check = inPlace(true); !check)
+            return lostPlace(check);
         return { Removal::Changed, {} };
     }
     // The POSIX delete takes the name away at once; the classic one when the handle closes, just
@@ -497,6 +516,8 @@ RemoveResult TreeWalk::Impl::removeFile(std::string_view name, const EntryIdenti
             error = GetLastError();
     }
     NtClose(file);
+    if (deleted && held)
+        RemovedLinks::removed(found, linked ? standard.NumberOfLinks - 1 : 0);
     if (deleted)
         return { Removal::Removed, {} };
     return failure(error);

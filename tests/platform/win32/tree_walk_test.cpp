@@ -450,3 +450,37 @@ TEST(TreeWalkWin32, StopsWhenTheSelectedFolderItselfIsMovedAway)
         EXPECT_FALSE(walk.hasCurrent());
     }
 }
+TEST(TreeWalkWin32, RemovesEveryNameOfAHardLinkedFileButNoneRewritten)
+{
+    // Three names of one file in two folders: removing one changes the change time under the
+    // others. A name rewritten before its turn stays.
+    for (const bool rewrite : { false, true }) {
+        Tree tree;
+        tree.writeFile("data/a/1.log");
+        tree.makeDirectory("data/b");
+        for (const char *name : { "data/a/2.log", "data/b/3.log" }) {
+            if (!CreateHardLinkW(longPath(tree / name).c_str(),
+                    longPath(tree / "data/a/1.log").c_str(), nullptr))
+                GTEST_SKIP() << "no hard links here: error " << GetLastError();
+        }
+        const platform::EntryIdentity listed = tree.identityOf("data/a/1.log");
+        platform::TreeWalk walk;
+        ASSERT_TRUE(walk.openTop(tree / "data", tree.identityOf("data")));
+        ASSERT_TRUE(walk.enterChild("a", tree.identityOf("data/a")));
+        EXPECT_EQ(walk.removeFile("1.log", listed).removal, Removal::Removed);
+        EXPECT_EQ(walk.removeFile("2.log", listed).removal, Removal::Removed);
+        if (rewrite) {
+            FILETIME later {};
+            GetSystemTimeAsFileTime(&later);
+            later.dwHighDateTime += 1;
+            const HANDLE file = CreateFileW(longPath(tree / "data/b/3.log").c_str(),
+                FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &later));
+            CloseHandle(file);
+        }
+        ASSERT_TRUE(walk.enterParent(tree.identityOf("data")));
+        ASSERT_TRUE(walk.enterChild("b", tree.identityOf("data/b")));
+        EXPECT_EQ(walk.removeFile("3.log", listed).removal,
+            rewrite ? Removal::Changed : Removal::Removed);
+    }
+}
