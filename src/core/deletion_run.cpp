@@ -342,7 +342,10 @@ public:
                 m_unitStarts.push_back(row);
         }
         m_unitStarts.push_back(m_table.fileCount());
-        m_workers = std::clamp<std::size_t>(workers, 1, m_unitStarts.size() - 1);
+        // Each worker's walk holds directories open: a low limit of descriptors means fewer
+        // workers rather than failed moves.
+        m_workers = std::clamp<std::size_t>(
+            platform::walksWithinDescriptorLimit(workers), 1, m_unitStarts.size() - 1);
         m_rowsAhead = kRowsAheadPerWorker * m_workers;
     }
 
