@@ -178,8 +178,9 @@ struct TreeWalk::Impl
     // Whether the current directory is still reached by its listed names: from the listed top,
     // looked up again by its path, when `whole`, else from the open directory a few levels up.
     MoveResult inPlace(bool whole);
-    // Looks the listed top up again by its path into `fd`, and finds it the directory the walk
-    // entered, its last component the entry it was when the walk first opened it.
+    // Looks the listed top up again by its path, and finds it the directory the walk entered,
+    // its last component the entry it was when the walk first opened it. Where that entry is a
+    // link, `fd` is what it leads to now; else -1, the top being the one held.
     MoveResult topInPlace(int &fd);
     // Whether `fd` (-1 with errno set when the lookup failed) is the current directory; closes it.
     MoveResult isCurrent(int fd);
@@ -207,6 +208,7 @@ struct TreeWalk::Impl
         std::uint64_t inode = 0;
     };
     Top m_top;
+    int m_topFd = -1; // the top, held open while the walk is in its tree
     // The path from the listed top to the current directory: names joined by "/", each starting
     // at its offset.
     std::string m_path;
@@ -231,6 +233,9 @@ void TreeWalk::Impl::close()
     for (const Level &level : m_levels)
         ::close(level.fd);
     m_levels.clear();
+    if (m_topFd >= 0)
+        ::close(m_topFd);
+    m_topFd = -1;
     m_path.clear();
     m_nameStarts.clear();
 }
@@ -297,6 +302,12 @@ MoveResult TreeWalk::Impl::openTop(const std::string &path, const EntryIdentity 
     if (!known) {
         m_top = { path, entryPath, static_cast<std::uint64_t>(entry.st_dev),
             static_cast<std::uint64_t>(entry.st_ino), entryType, expected.device, expected.inode };
+    }
+    m_topFd = fcntl(m_levels.back().fd, F_DUPFD_CLOEXEC, 0);
+    if (m_topFd < 0) {
+        const MoveResult failed = notMoved(errno);
+        close();
+        return failed;
     }
     m_checks.checked(nowMs());
     return top;
@@ -376,7 +387,7 @@ MoveResult TreeWalk::Impl::inPlace(bool whole)
     int top = -1;
     MoveResult found = topInPlace(top);
     if (found && depth > 0)
-        found = isCurrent(openBeneath(top, m_path, 0));
+        found = isCurrent(openBeneath(top >= 0 ? top : m_topFd, m_path, 0));
     if (top >= 0)
         ::close(top);
     return found;
@@ -390,6 +401,10 @@ MoveResult TreeWalk::Impl::topInPlace(int &fd)
     if (!isEntry(info, m_top.entryDevice, m_top.entryInode)
         || (info.st_mode & S_IFMT) != m_top.entryType)
         return { false, {} };
+    // A directory under the name is the top the walk holds; a link is followed to what it
+    // leads to now.
+    if (S_ISDIR(info.st_mode))
+        return { true, {} };
     fd = ::open(m_top.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return notMoved(errno);
