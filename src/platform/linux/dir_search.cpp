@@ -1,6 +1,7 @@
 #include "platform/dir_search.h"
 
 #include "platform/helper_thread.h"
+#include "platform/linux/entry_identity.h"
 #include "platform/linux/open_levels.h"
 #include "platform/system_error.h"
 
@@ -33,16 +34,6 @@ constexpr std::size_t kBatchSize = 512;
 constexpr std::size_t kSharedBatchSize = 48;
 
 constexpr int kDirectoryFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY;
-
-EntryIdentity identityOf(const struct stat &info)
-{
-    return { static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
-        static_cast<std::int64_t>(info.st_mtim.tv_sec),
-        static_cast<std::int64_t>(info.st_ctim.tv_sec),
-        static_cast<std::uint32_t>(info.st_mtim.tv_nsec),
-        static_cast<std::uint32_t>(info.st_ctim.tv_nsec),
-        static_cast<std::uint32_t>(info.st_mode & S_IFMT) };
-}
 
 // Which mounted file system a directory belongs to. The device alone does not tell a bind mount
 // of the same file system apart; the mount's ID does, where the kernel gives it (Linux 5.8 on).

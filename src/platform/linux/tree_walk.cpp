@@ -1,6 +1,7 @@
 #include "platform/tree_walk.h"
 
 #include "platform/chain_checks.h"
+#include "platform/linux/entry_identity.h"
 #include "platform/linux/open_levels.h"
 #include "platform/removed_links.h"
 #include "platform/system_error.h"
@@ -33,16 +34,6 @@ bool isEntry(const struct stat &info, std::uint64_t device, std::uint64_t inode)
 {
     return static_cast<std::uint64_t>(info.st_dev) == device
         && static_cast<std::uint64_t>(info.st_ino) == inode;
-}
-
-EntryIdentity identityOf(const struct stat &info)
-{
-    return { static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
-        static_cast<std::int64_t>(info.st_mtim.tv_sec),
-        static_cast<std::int64_t>(info.st_ctim.tv_sec),
-        static_cast<std::uint32_t>(info.st_mtim.tv_nsec),
-        static_cast<std::uint32_t>(info.st_ctim.tv_nsec),
-        static_cast<std::uint32_t>(info.st_mode & S_IFMT) };
 }
 
 // The same file as the listing saw: a file rewritten (a new modification time), replaced (a new
