@@ -895,6 +895,8 @@ TEST(DeleteListed, AKilledRunLeavesNoMoreThanAFewDeletionsPerWorkerWithoutTheirL
 {
 #ifdef _WIN32
     GTEST_SKIP() << "Windows has no fork to kill a run in";
+#elif defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the thread sanitizer starts no threads in a forked child";
 #else
     TempTree tree;
     core::JobState state = listedFolders(tree, 20, 200);
