@@ -64,7 +64,7 @@ TrustCheck superuserTrust(const std::string &path)
         const std::string current = realPath(".");
         named = current + (current == "/" ? "" : "/") + named;
     }
-    const TrustCheck given = checkFolders(named);
+    TrustCheck given = checkFolders(named);
     if (given.distrust != Distrust::None)
         return given;
     const std::string real = realPath(path);
