@@ -1,3 +1,4 @@
+#include "platform/linux/entry_identity.h"
 #include "platform/tree_walk.h"
 #include "support/system_limits.h"
 #include "support/temp_tree.h"
@@ -22,12 +23,7 @@ platform::EntryIdentity identityOf(const std::string &path)
     {
     };
     EXPECT_EQ(lstat(path.c_str(), &info), 0) << path;
-    return { static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
-        static_cast<std::int64_t>(info.st_mtim.tv_sec),
-        static_cast<std::int64_t>(info.st_ctim.tv_sec),
-        static_cast<std::uint32_t>(info.st_mtim.tv_nsec),
-        static_cast<std::uint32_t>(info.st_ctim.tv_nsec),
-        static_cast<std::uint32_t>(info.st_mode & S_IFMT) };
+    return platform::identityOf(info);
 }
 
 // "data/d/d/…/d" with `levels` folders below "data".
