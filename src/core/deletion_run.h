@@ -42,11 +42,14 @@ std::size_t defaultDeletionWorkers();
 // line per attempted deletion with the date and time of the attempt and the full path. A file
 // that cannot be deleted, or is no longer the file that was listed, stays, and the run goes on.
 // Nothing is deleted for the empty listing, and nothing when the log cannot be opened or its
-// first lines cannot be written. A log failure ends the run with core::AppError, the log closed.
-// The table is left as it was. `workers` threads delete side by side, directory by directory,
-// while the calling thread writes the log in table order and tells `state.Progress`; with one
-// worker the calling thread deletes, row after row. The files left and the log's lines do not
-// depend on the number of workers.
+// first lines cannot be written. A log failure ends the run with core::AppError naming every file
+// deleted without its line, the log closed; a request to end the program (SIGTERM, Ctrl+C) ends
+// it with core::RunInterrupted once the attempts in flight are logged. Nothing is deleted in the
+// root of the system. The table is left as it was. `workers` threads delete side by side, a few
+// rows of one directory at a time, and write the lines of the rows done in table order, never
+// more than a few rows each ahead of the last line written; the calling thread tells
+// `state.Progress`. With one worker the calling thread deletes itself. The files left and the
+// log's lines do not depend on the number of workers.
 DeletionReport DeleteListed(const JobState &state, std::size_t workers = defaultDeletionWorkers());
 
 // The moment a log line is written, as the line begins: the date, a blank and the time; at

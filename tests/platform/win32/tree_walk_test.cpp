@@ -184,6 +184,21 @@ std::string chain(int levels)
     return path;
 }
 
+// Gives `relative` a last-write time well after now, as a program writing to it would; false
+// when the system refused.
+bool setWrittenLater(const Tree &tree, const std::string &relative)
+{
+    FILETIME later {};
+    GetSystemTimeAsFileTime(&later);
+    later.dwHighDateTime += 1;
+    const HANDLE file = CreateFileW(longPath(tree / relative).c_str(), FILE_WRITE_ATTRIBUTES, 0,
+        nullptr, OPEN_EXISTING, 0, nullptr);
+    const bool set = file != INVALID_HANDLE_VALUE && SetFileTime(file, nullptr, nullptr, &later);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    return set;
+}
+
 } // namespace
 
 TEST(TreeWalkWin32, DeletesListedFilesLevelByLevel)
@@ -237,13 +252,7 @@ TEST(TreeWalkWin32, LeavesWhatItMustNotDelete)
     // place.
     ASSERT_TRUE(DeleteFileW(longPath(tree / "data/replaced.log").c_str()));
     tree.writeFile("data/replaced.log");
-    FILETIME later {};
-    GetSystemTimeAsFileTime(&later);
-    later.dwHighDateTime += 1;
-    const HANDLE rewritten = CreateFileW(longPath(tree / "data/rewritten.log").c_str(),
-        FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_TRUE(SetFileTime(rewritten, nullptr, nullptr, &later));
-    CloseHandle(rewritten);
+    ASSERT_TRUE(setWrittenLater(tree, "data/rewritten.log"));
     ASSERT_TRUE(DeleteFileW(longPath(tree / "data/folder.log").c_str()));
     tree.makeDirectory("data/folder.log");
     // Held open by another program that does not share its deletion.
@@ -470,13 +479,7 @@ TEST(TreeWalkWin32, RemovesEveryNameOfAHardLinkedFileButNoneRewritten)
         EXPECT_EQ(walk.removeFile("1.log", listed).removal, Removal::Removed);
         EXPECT_EQ(walk.removeFile("2.log", listed).removal, Removal::Removed);
         if (rewrite) {
-            FILETIME later {};
-            GetSystemTimeAsFileTime(&later);
-            later.dwHighDateTime += 1;
-            const HANDLE file = CreateFileW(longPath(tree / "data/b/3.log").c_str(),
-                FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-            ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &later));
-            CloseHandle(file);
+            ASSERT_TRUE(setWrittenLater(tree, "data/b/3.log"));
         }
         ASSERT_TRUE(walk.enterParent(tree.identityOf("data")));
         ASSERT_TRUE(walk.enterChild("b", tree.identityOf("data/b")));
