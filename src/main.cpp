@@ -8,54 +8,12 @@
 #include "startup/usage.h"
 
 #ifdef ABLAGEKEHRER_GUI
-#include "window/application.h"
-#include "window/dialogs.h"
-#include "window/texts.h"
-
-#include <QApplication>
-#include <optional>
+#include "window/run_window.h"
 #endif
 
 #include <cstdio>
 #include <string>
 #include <vector>
-
-#ifdef ABLAGEKEHRER_GUI
-namespace {
-
-// The window on the session's display. When that display cannot be opened (a DISPLAY left over in
-// a cron job's environment, a display server that is gone), Qt would abort; its platforms are then
-// asked in turn, ending with one that needs no display, and the window is not used at all: the
-// program goes on without it, as without a display. Returns nothing in that case.
-std::optional<int> runWithWindow(int &argc, char **argv, const startup::CommandLine &commandLine,
-    const std::string &settingsPath, const platform::LocaleFormats &formats)
-{
-    constexpr char kNoDisplay[] = "offscreen";
-    const bool platformChosen = !platform::environmentValue("QT_QPA_PLATFORM").value_or("").empty();
-    if (!platformChosen) {
-        const std::string platforms = platform::displayPlatforms() + kNoDisplay;
-        qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platforms));
-    }
-    // Qt's complaints about a display it cannot open would reach cron's mail; whether there is a
-    // window is decided here, and a run without one says what it has to say itself.
-    const QtMessageHandler silent = [](QtMsgType, const QMessageLogContext &, const QString &) {};
-    const QtMessageHandler previous = qInstallMessageHandler(platformChosen ? nullptr : silent);
-    QApplication application(argc, argv);
-    qInstallMessageHandler(previous);
-    if (!platformChosen) {
-        qunsetenv("QT_QPA_PLATFORM");
-        if (QGuiApplication::platformName() == QLatin1String(kNoDisplay))
-            return std::nullopt;
-    }
-    // The name, not the display name: Qt would append a display name to every caption.
-    QApplication::setApplicationName(QString::fromUtf8(window::texts::kApplicationTitle));
-    window::setUpApplication(application);
-    window::QtDialogs dialogs;
-    return window::runWindow(dialogs, commandLine, settingsPath, formats);
-}
-
-} // namespace
-#endif
 
 int main(int argc, char **argv)
 {
@@ -78,7 +36,8 @@ int main(int argc, char **argv)
     const std::string settingsPath = startup::findSettingsFile(program);
 #ifdef ABLAGEKEHRER_GUI
     if (platform::hasDisplay() && !requests.listOnly) {
-        if (const auto exitCode = runWithWindow(argc, argv, commandLine, settingsPath, formats))
+        if (const auto exitCode
+            = window::runWithWindow(argc, argv, commandLine, settingsPath, formats))
             return *exitCode;
     }
 #endif

@@ -20,6 +20,11 @@ platform::LocalTime ageLimit(std::int16_t dayCount, const platform::Clock &clock
     return platform::dateFromDays(today + 1 - dayCount);
 }
 
+std::string shortDate(const platform::LocalTime &day, const platform::LocaleFormats &formats)
+{
+    return platform::DateTimeFormat(formats.shortDate, formats).format(day);
+}
+
 // Puts the old files of a search into the table, each under the directory it was found in.
 class AgeSelection : public platform::TreeVisitor
 {
@@ -87,9 +92,14 @@ private:
 platform::SearchOutcome ListByAge(JobState &state, const std::string &directory)
 {
     AgeSelection selection(state, directory);
-    state.LimitDateText = platform::DateTimeFormat(state.Formats.shortDate, state.Formats)
-                              .format(selection.limit());
+    state.LimitDateText = shortDate(selection.limit(), state.Formats);
     return platform::searchTree(directory, state.IncludeSubdirectories, selection);
+}
+
+std::string limitDateText(
+    std::int16_t dayCount, const platform::Clock &clock, const platform::LocaleFormats &formats)
+{
+    return shortDate(ageLimit(dayCount, clock), formats);
 }
 
 } // namespace core

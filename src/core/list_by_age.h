@@ -14,4 +14,9 @@ namespace core {
 // Returns how the search ended; Refresh, its only caller, opens and closes the listing around it.
 platform::SearchOutcome ListByAge(JobState &state, const std::string &directory);
 
+// The first day whose files stay when the last `dayCount` days are kept, today counted as the
+// first, in the user's short date: what `LimitDateText` shows after a listing by that count.
+std::string limitDateText(
+    std::int16_t dayCount, const platform::Clock &clock, const platform::LocaleFormats &formats);
+
 } // namespace core

@@ -1,9 +1,10 @@
 #pragma once
 
-#include <QString>
+#include <cstddef>
+#include <string>
 
-// Every text the window and its dialogs show, each in one place. The texts that the core and
-// start-up share with the listing and the log stay in core/messages.h.
+// Every text the window and its dialogs show, each in one place, in UTF-8. The texts that the core
+// and start-up share with the listing and the log stay in core/messages.h.
 namespace window::texts {
 
 // The application's title: the caption of the notice and of the error box.
@@ -12,7 +13,11 @@ inline constexpr char kCaption[] = "Ablage-Kehrer";
 
 inline constexpr char kDirectoryLabel[] = "Verzeichnis";
 // The entry the drop-down holds before start-up, which replaces it unless it fails early.
+#ifdef _WIN32
+inline constexpr char kDefaultDirectory[] = "d:\\temp\\";
+#else
 inline constexpr char kDefaultDirectory[] = "/tmp/";
+#endif
 inline constexpr char kSubdirectories[] = "Unterverzeichnis";
 inline constexpr char kDelete[] = "Löschen";
 inline constexpr char kDeleteTip[] = "Löscht die unten angezeigten Dateien";
@@ -30,20 +35,20 @@ inline constexpr char kNo[] = "&Nein";
 inline constexpr char kOk[] = "OK";
 
 // The question before a deletion run; the plural stands for every count, 1 included.
-inline QString confirmDeletion(int count)
+inline std::string confirmDeletion(std::size_t count)
 {
-    return QStringLiteral("Sollen die %1 Dateien wirklich gelöscht werden?").arg(count);
+    return "Sollen die " + std::to_string(count) + " Dateien wirklich gelöscht werden?";
 }
 
 // The progress of a long listing or deletion run in the status bar; the counts come grouped by
 // the user's thousands separator.
-inline QString filesFound(const QString &found)
+inline std::string filesFound(const std::string &found)
 {
-    return QStringLiteral("%1 Dateien gefunden").arg(found);
+    return found + " Dateien gefunden";
 }
-inline QString filesDeleted(const QString &done, const QString &total)
+inline std::string filesDeleted(const std::string &done, const std::string &total)
 {
-    return QStringLiteral("%1 von %2 Dateien gelöscht").arg(done, total);
+    return done + " von " + total + " Dateien gelöscht";
 }
 
 } // namespace window::texts

@@ -1,5 +1,5 @@
-#include "window/application.h"
-#include "window/dialogs.h"
+#include "window/qt/application.h"
+#include "window/qt/dialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,5 +1,5 @@
 #include "core/listing_table.h"
-#include "window/listing_model.h"
+#include "window/qt/listing_model.h"
 
 #include <QAbstractItemModelTester>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 #include "core/listing_texts.h"
 #include "support/temp_tree.h"
-#include "window/application.h"
-#include "window/dialogs.h"
+#include "window/qt/application.h"
+#include "window/qt/dialogs.h"
 #include "window/tfmain.h"
-#include "window/up_down.h"
+#include "window/qt/up_down.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "window/listing_model.h"
+#include "window/qt/listing_model.h"
 
 #include "core/listing_texts.h"
 

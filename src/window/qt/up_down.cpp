@@ -1,4 +1,4 @@
-#include "window/up_down.h"
+#include "window/qt/up_down.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "window/dialogs.h"
+#include "window/qt/dialogs.h"
 
 #include "window/texts.h"
 

@@ -1,4 +1,4 @@
-#include "window/images.h"
+#include "window/qt/images.h"
 
 #include <QImage>
 #include <QPainter>
