@@ -221,8 +221,8 @@ void TFmain::typed(Count count, std::string text)
 void TFmain::enterPressed(Count count)
 {
     guarded([this, count] {
-        const auto mode = count == Count::Days ? core::SelectionMode::Age
-                                               : core::SelectionMode::Count;
+        const auto mode
+            = count == Count::Days ? core::SelectionMode::Age : core::SelectionMode::Count;
         if (mode != m_mode) {
             m_mode = mode;
             m_view.showMode(mode);

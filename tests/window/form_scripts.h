@@ -40,16 +40,15 @@ struct Observed
 //   key F5                      the key anywhere in the window
 //   type NAME TEXT              the user replaces the text of Edit1 or Edit2 (TEXT may be empty)
 //   answer yes|no               how the next question is answered
-//   folder PATH|cancel          what the next folder chooser returns; PATH relative to the tree,
-//                               "-" for an empty path
+//   folder PATH|cancel          what the next folder chooser returns: PATH, or "-" for an empty
+//                               path
 class Driver
 {
 public:
     virtual ~Driver() = default;
-    // Builds the window afresh and runs start-up with `arguments` and the settings file at
-    // `settingsPath`; `tree` is the path of the tree the script's paths are relative to.
-    virtual void start(const std::vector<std::string> &arguments, const std::string &settingsPath,
-        const std::string &tree)
+    // Builds the window afresh, with the German formats, and runs start-up with `arguments` and
+    // the settings file at `settingsPath`; the questions are answered "no" until told otherwise.
+    virtual void start(const std::vector<std::string> &arguments, const std::string &settingsPath)
         = 0;
     virtual void act(std::string_view event) = 0;
     virtual Observed observe() = 0;

@@ -60,15 +60,4 @@ Qt::ItemFlags ListingModel::flags(const QModelIndex &index) const
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
 }
 
-ListingModel::Change::Change(ListingModel &model)
-    : m_model(model)
-{
-    m_model.beginResetModel();
-}
-
-ListingModel::Change::~Change()
-{
-    m_model.endResetModel();
-}
-
 } // namespace window

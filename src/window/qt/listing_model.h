@@ -20,19 +20,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-    // Brackets every change of the table: the views forget what they knew of it while it lasts,
-    // and see the new table when it ends, also when the change ends with an error.
-    class Change
-    {
-    public:
-        explicit Change(ListingModel &model);
-        ~Change();
-        Change(const Change &) = delete;
-        Change &operator=(const Change &) = delete;
-
-    private:
-        ListingModel &m_model;
-    };
+    // Bracket every change of the table: the views forget what they knew of it from
+    // `beginChange` on, and see the new table at `endChange`.
+    void beginChange() { beginResetModel(); }
+    void endChange() { endResetModel(); }
 
 private:
     const core::ListingTable &m_table;

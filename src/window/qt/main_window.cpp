@@ -1,23 +1,14 @@
-#include "window/tfmain.h"
+#include "window/qt/main_window.h"
 
-#include "core/deletion_run.h"
-#include "core/errors.h"
-#include "core/listing_texts.h"
-#include "core/messages.h"
-#include "core/number_format.h"
-#include "core/selection.h"
-#include "platform/path_separator.h"
-#include "platform/system_error.h"
-#include "startup/command_line.h"
-#include "startup/unattended.h"
+#include "core/listing_table.h"
 #include "window/qt/dialogs.h"
+#include "window/qt/folder_box.h"
 #include "window/qt/images.h"
 #include "window/qt/listing_model.h"
-#include "window/texts.h"
 #include "window/qt/up_down.h"
+#include "window/texts.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
@@ -27,12 +18,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QShowEvent>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolButton>
 #include <algorithm>
-#include <new>
 
 namespace window {
 
@@ -80,109 +72,61 @@ bool isUserInput(QEvent::Type type)
 
 constexpr std::array<int, core::kColumnCount> kColumnWidths = { 239, 84, 65, 64, 341 };
 constexpr int kRowHeight = 20;
-constexpr int kSpinMinimum = 1;
-constexpr int kSpinMaximum = 1000;
+constexpr int kWidth = 819;
+constexpr int kHeight = 450;
+constexpr int kPanelHeight = 86;
+constexpr int kStatusHeight = 19;
+// Down to the band of controls, and a few rows of the grid.
+constexpr int kMinimumWidth = 490;
+constexpr int kMinimumHeight = kPanelHeight + 4 * kRowHeight + kStatusHeight;
 
 } // namespace
 
-// A listing or a deletion run under way: the wait cursor shows, the window's input is held back
-// and its handlers refuse to run, and the status bar tells the progress. The window still draws
-// itself, between the steps of the run.
-class TFmain::Busy
-{
-public:
-    explicit Busy(TFmain &window)
-        : m_window(window)
-        , m_wasBusy(window.m_busy)
-    {
-        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        m_window.m_busy = true;
-        if (!m_wasBusy)
-            QCoreApplication::instance()->installEventFilter(&m_window);
-    }
-    ~Busy()
-    {
-        if (!m_wasBusy) {
-            QCoreApplication::instance()->removeEventFilter(&m_window);
-            m_window.m_panels[3]->clear();
-        }
-        m_window.m_busy = m_wasBusy;
-        QGuiApplication::restoreOverrideCursor();
-    }
-    Busy(const Busy &) = delete;
-    Busy &operator=(const Busy &) = delete;
-
-private:
-    TFmain &m_window;
-    bool m_wasBusy;
-};
-
-template <typename Handler> bool TFmain::guarded(Handler &&handler)
-{
-    // An event that arrives while a run draws the window must not start another run inside it.
-    if (m_busy)
-        return false;
-    try {
-        handler();
-        return true;
-    } catch (const core::RunInterrupted &) {
-        // The program was asked to end while it deleted: it ends once the run has stopped, with
-        // the attempts made logged, and tells by its exit code that the run did not complete.
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
-    } catch (const core::AppError &error) {
-        showError(error.what(), error.path(), error.notes());
-    } catch (const std::bad_alloc &) {
-        showError(core::messages::fileError(platform::outOfMemoryError()));
-    }
-    return false;
-}
-
-TFmain::TFmain(Dialogs &dialogs, const platform::LocaleFormats &formats, QWidget *parent)
+MainWindow::MainWindow(Dialogs &dialogs, const platform::LocaleFormats &formats, QWidget *parent)
     : QWidget(parent)
     , Panel1(new QWidget(this))
     , Label1(new QLabel(fromText(texts::kDirectoryLabel), Panel1))
-    , dir(new QComboBox(Panel1))
+    , dir(new FolderBox(Panel1))
     , SpeedButton1(new QToolButton(Panel1))
     , subdir(new QCheckBox(fromText(texts::kSubdirectories), Panel1))
     , loeschen(new QPushButton(images::deleteCross(), fromText(texts::kDelete), Panel1))
     , deltage(new QRadioButton(fromText(texts::kByAge), Panel1))
     , Edit1(new QLineEdit(Panel1))
-    , Tage(new UpDown(Edit1, kSpinMinimum, kSpinMaximum, 30, Panel1))
+    , Tage(new UpDown(Edit1, Panel1))
     , Datum(new QLabel(Panel1))
     , delDateien(new QRadioButton(fromText(texts::kByCount), Panel1))
     , Edit2(new QLineEdit(Panel1))
-    , Dateien(new UpDown(Edit2, kSpinMinimum, kSpinMaximum, 10, Panel1))
+    , Dateien(new UpDown(Edit2, Panel1))
     , SpeedButton2(new QToolButton(Panel1))
     , liste(new QTableView(this))
     , status(new QStatusBar(this))
+    , m_form(*this, formats)
     , m_dialogs(dialogs)
-    , m_state(formats)
-    , m_model(new ListingModel(m_state.Table, this))
+    , m_model(new ListingModel(m_form.state().Table, this))
 {
-    // The drop-down's one entry before start-up, which replaces it unless it fails early.
-    m_state.Directories = { texts::kDefaultDirectory };
-    m_state.SelectedDirectory = texts::kDefaultDirectory;
-    addDirectoryEntry(texts::kDefaultDirectory);
-    dir->setCurrentIndex(0);
-
     layOut();
+    m_form.showControls();
     connectEvents();
-    showResults();
-    m_state.Progress = [this](std::size_t done, std::size_t total) { showProgress(done, total); };
 }
 
-TFmain::~TFmain() = default;
+MainWindow::~MainWindow() = default;
 
-void TFmain::layOut()
+QString MainWindow::statusText(Panel panel) const
+{
+    return m_panels.at(static_cast<std::size_t>(panel))->text();
+}
+
+void MainWindow::layOut()
 {
     setWindowTitle(fromText(texts::kCaption));
-    // A tool window: a narrow title bar with only a close box, and a size the user cannot change.
+    // A tool window: a narrow title bar with only a close box. The user may make it larger or
+    // smaller down to the band of controls; the grid takes the room.
     setWindowFlags(
         Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     // Qt lets no tool window end the program; this one is the program's only window.
     setAttribute(Qt::WA_QuitOnClose, true);
-    setFixedSize(819, 450);
+    resize(kWidth, kHeight);
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
     QFont font(QStringLiteral("Liberation Sans"), 8);
     font.setStyleHint(QFont::SansSerif);
     setFont(font);
@@ -207,7 +151,7 @@ void TFmain::layOut()
     name(liste, "liste");
     name(status, "status");
 
-    Panel1->setGeometry(0, 0, 819, 86);
+    Panel1->setGeometry(0, 0, kWidth, kPanelHeight);
     Label1->setGeometry(5, 8, 54, 13);
     dir->setGeometry(70, 5, 186, 21);
     SpeedButton1->setGeometry(260, 5, 23, 22);
@@ -221,8 +165,6 @@ void TFmain::layOut()
     Edit2->setGeometry(100, 55, 26, 21);
     Dateien->setGeometry(126, 55, 15, 21);
     SpeedButton2->setGeometry(155, 55, 23, 22);
-    liste->setGeometry(0, 86, 819, 345);
-    status->setGeometry(0, 431, 819, 19);
     // The widths above fit a small 8-point font; where this system's font draws a text wider,
     // the control grows to the right, into space left free, rather than cut its text.
     for (QWidget *text : std::initializer_list<QWidget *> { Label1, subdir })
@@ -234,16 +176,14 @@ void TFmain::layOut()
     SpeedButton2->setIconSize(QSize(16, 16));
     for (QToolButton *button : { SpeedButton1, SpeedButton2 }) {
         button->setAutoRaise(true);
-        button->setFocusPolicy(Qt::NoFocus);
+        button->setFocusPolicy(Qt::StrongFocus);
     }
     loeschen->setIconSize(QSize(18, 18));
-    loeschen->setEnabled(false);
     loeschen->setToolTip(fromText(texts::kDeleteTip));
     for (QWidget *days : std::initializer_list<QWidget *> { Edit1, Tage })
         days->setToolTip(fromText(texts::kDaysTip));
     for (QWidget *files : std::initializer_list<QWidget *> { Edit2, Dateien })
         files->setToolTip(fromText(texts::kFilesTip));
-    deltage->setChecked(true);
 
     liste->setModel(m_model);
     liste->setShowGrid(false);
@@ -252,6 +192,8 @@ void TFmain::layOut()
     liste->setEditTriggers(QAbstractItemView::NoEditTriggers);
     liste->setSortingEnabled(false);
     liste->setWordWrap(false);
+    // Tab leaves the grid for the next control instead of walking its cells.
+    liste->setTabKeyNavigation(false);
     liste->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     QHeaderView *rows = liste->verticalHeader();
     rows->hide();
@@ -282,15 +224,16 @@ void TFmain::layOut()
             status->addWidget(m_panels[panel], 1);
         }
     }
-    m_panels[0]->setText(fromText(texts::kStatusNotice));
     status->setFocusPolicy(Qt::NoFocus);
 
-    // The keyboard's order of the controls. Of the two radio buttons only the checked one is a
-    // tab stop.
+    // The keyboard's order of the controls, the image buttons after the field they act on. Of
+    // the two radio buttons only the checked one is a tab stop.
     setTabOrder(Edit1, dir);
-    setTabOrder(dir, loeschen);
+    setTabOrder(dir, SpeedButton1);
+    setTabOrder(SpeedButton1, loeschen);
     setTabOrder(loeschen, Edit2);
-    setTabOrder(Edit2, deltage);
+    setTabOrder(Edit2, SpeedButton2);
+    setTabOrder(SpeedButton2, deltage);
     setTabOrder(deltage, delDateien);
     setTabOrder(delDateien, subdir);
     setTabOrder(subdir, liste);
@@ -298,89 +241,180 @@ void TFmain::layOut()
         label->setFocusPolicy(Qt::NoFocus);
 }
 
-void TFmain::connectEvents()
+void MainWindow::connectEvents()
 {
-    connect(dir, &QComboBox::activated, this, [this] { guarded([this] { dirChange(); }); });
-    connect(
-        SpeedButton2, &QToolButton::clicked, this, [this] { guarded([this] { dirChange(); }); });
-    connect(SpeedButton1, &QToolButton::clicked, this,
-        [this] { guarded([this] { SpeedButton1Click(); }); });
-    connect(
-        loeschen, &QPushButton::clicked, this, [this] { guarded([this] { loeschenClick(); }); });
-    // A radio button's click event fires only when it becomes checked, by the user or by the
-    // program; clicking the checked one does nothing.
-    for (QRadioButton *radio : { deltage, delDateien }) {
-        radio->setFocusPolicy(radio->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
-        connect(radio, &QRadioButton::toggled, this, [this, radio](bool checked) {
-            radio->setFocusPolicy(checked ? Qt::StrongFocus : Qt::ClickFocus);
-            if (checked)
-                guarded([this] { dirChange(); });
+    connect(dir, &QComboBox::activated, this, [this](int entry) { m_form.directoryChosen(entry); });
+    connect(SpeedButton2, &QToolButton::clicked, this, [this] { m_form.refreshClicked(); });
+    auto *refresh = new QShortcut(QKeySequence(Qt::Key_F5), this);
+    connect(refresh, &QShortcut::activated, this, [this] { m_form.refreshClicked(); });
+    connect(SpeedButton1, &QToolButton::clicked, this, [this] { m_form.addFolderClicked(); });
+    connect(loeschen, &QPushButton::clicked, this, [this] { m_form.deleteClicked(); });
+    connect(subdir, &QCheckBox::toggled, this,
+        [this](bool ticked) { m_form.subdirectoriesTicked(ticked); });
+    // A radio button tells when the user checks it; clicking the checked one tells nothing.
+    const auto mode = [this](QRadioButton *radio, core::SelectionMode checked) {
+        connect(radio, &QRadioButton::toggled, this, [this, checked](bool on) {
+            if (on)
+                m_form.modeClicked(checked);
         });
+    };
+    mode(deltage, core::SelectionMode::Age);
+    mode(delDateien, core::SelectionMode::Count);
+    const auto field = [this](QLineEdit *edit, UpDown *arrows, Count count) {
+        connect(arrows, &UpDown::stepped, this,
+            [this, count](Step step) { m_form.stepped(count, step); });
+        connect(edit, &QLineEdit::textEdited, this,
+            [this, count](const QString &text) { m_form.typed(count, text.toStdString()); });
+        connect(
+            edit, &QLineEdit::returnPressed, this, [this, count] { m_form.enterPressed(count); });
+    };
+    field(Edit1, Tage, Count::Days);
+    field(Edit2, Dateien, Count::Files);
+}
+
+void MainWindow::showDirectories(const std::vector<std::string> &entries, int selected)
+{
+    const QSignalBlocker quiet(dir);
+    dir->clear();
+    for (const std::string &path : entries)
+        dir->addItem(displayed(path));
+    dir->setCurrentIndex(selected);
+    dir->setToolTip(dir->currentText());
+}
+
+void MainWindow::showMode(core::SelectionMode mode)
+{
+    QRadioButton *checked = mode == core::SelectionMode::Age ? deltage : delDateien;
+    for (QRadioButton *radio : { deltage, delDateien }) {
+        const QSignalBlocker quiet(radio);
+        radio->setChecked(radio == checked);
+        radio->setFocusPolicy(radio == checked ? Qt::StrongFocus : Qt::ClickFocus);
     }
-    for (UpDown *spin : { Tage, Dateien })
-        connect(spin, &UpDown::changing, this, [this] { guarded([this] { DateienChanging(); }); });
-    connect(Tage, &UpDown::clicked, this, [this] { guarded([this] { TageClick(); }); });
-    connect(Dateien, &UpDown::clicked, this, [this] { guarded([this] { DateienClick(); }); });
 }
 
-std::optional<startup::StartupResult> TFmain::FormCreate(
-    const startup::CommandLine &commandLine, const std::string &settingsPath)
+void MainWindow::showCount(Count count, const std::string &text)
 {
-    std::optional<startup::StartupResult> result;
-    // Until the window is first shown, filling the controls lists nothing.
-    m_loading = true;
-    // Start-up writes the header row of the table.
-    const bool completed = guarded([&] {
-        ListingModel::Change change(*m_model);
-        // Arguments that match no switch are ignored while the user watches the window, but stop
-        // an unattended run before it lists anything.
-        result = startup::FormCreate(m_state, commandLine, settingsPath,
-            commandLine.requests.unattended ? startup::UnknownArguments::Refuse
-                                            : startup::UnknownArguments::Ignore);
-    });
-    showStartupState();
-    if (!completed)
+    (count == Count::Days ? Edit1 : Edit2)->setText(displayed(text));
+}
+
+void MainWindow::showSubdirectories(bool ticked)
+{
+    const QSignalBlocker quiet(subdir);
+    subdir->setChecked(ticked);
+}
+
+void MainWindow::showLimitDate(const std::string &text)
+{
+    Datum->setText(displayed(text));
+    Datum->adjustSize();
+}
+
+void MainWindow::enableDelete(bool enabled)
+{
+    loeschen->setEnabled(enabled);
+}
+
+void MainWindow::showStatus(Panel panel, const std::string &text)
+{
+    m_panels.at(static_cast<std::size_t>(panel))->setText(displayed(text));
+}
+
+void MainWindow::listingChanging()
+{
+    m_model->beginChange();
+}
+
+void MainWindow::listingChanged()
+{
+    m_model->endChange();
+}
+
+void MainWindow::busy(bool on)
+{
+    // The filter holds back the user's input to this window, and its closing, while a run goes
+    // on; the window still draws itself.
+    m_busy = on;
+    if (on) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        QCoreApplication::instance()->installEventFilter(this);
+    } else {
+        QCoreApplication::instance()->removeEventFilter(this);
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
+
+void MainWindow::showProgress(const std::string &text)
+{
+    showStatus(Panel::Progress, text);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+std::optional<std::string> MainWindow::chooseFolder(const std::string &instruction)
+{
+    const std::optional<QString> folder = m_dialogs.chooseFolder(this, displayed(instruction));
+    if (!folder)
         return std::nullopt;
-    if (result->countWithSubdirectoriesNotice)
-        m_dialogs.notice(this, displayed(std::string(core::messages::kCountWithSubdirectories)));
-    return result;
+    return QFile::encodeName(*folder).toStdString();
 }
 
-bool TFmain::runUnattended()
+bool MainWindow::confirm(const std::string &question)
 {
-    std::size_t stayed = 0;
-    const bool completed = guarded([&] {
-        Busy busy(*this);
-        ListingModel::Change change(*m_model);
-        stayed = startup::runUnattended(m_state, false).stayed.size();
-    });
-    showResults();
-    if (stayed > 0)
-        showError(core::messages::filesStayed(stayed));
-    return completed && stayed == 0;
+    return m_dialogs.confirm(this, displayed(question));
 }
 
-QString TFmain::statusText(int panel) const
+void MainWindow::notice(const std::string &text)
 {
-    return m_panels.at(static_cast<std::size_t>(panel))->text();
+    m_dialogs.notice(this, displayed(text));
 }
 
-void TFmain::showEvent(QShowEvent *event)
+void MainWindow::error(const std::string &text)
+{
+    m_dialogs.error(this, displayed(text));
+}
+
+void MainWindow::quit(int exitCode)
+{
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [exitCode] { QCoreApplication::exit(exitCode); },
+        Qt::QueuedConnection);
+}
+
+void MainWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     // A window restored by the user is shown by the system; only the program's own showing
     // places the window and lists.
     if (event->spontaneous())
         return;
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
-    guarded([this] { FormShow(); });
+    place();
+    m_form.shown();
 }
 
-bool TFmain::eventFilter(QObject *watched, QEvent *event)
+void MainWindow::place()
 {
-    // The filter is installed only while a run goes on: the user's input to this window, and its
-    // closing, wait until the run has ended.
+    const QScreen *screen = this->screen();
+    if (!screen)
+        return;
+    // A screen smaller than the window at its scale gets a window that fits it.
+    const QRect room = screen->availableGeometry();
+    resize(std::min(width(), room.width()), std::min(height(), room.height()));
+    const QSize frame = frameGeometry().size();
+    QPoint corner = room.center() - QPoint(frame.width() / 2, frame.height() / 2);
+    corner.setX(std::max(corner.x(), room.left()));
+    corner.setY(std::max(corner.y(), room.top()));
+    move(corner);
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    Panel1->resize(width(), kPanelHeight);
+    liste->setGeometry(0, kPanelHeight, width(), height() - kPanelHeight - kStatusHeight);
+    status->setGeometry(0, height() - kStatusHeight, width(), kStatusHeight);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
     if (m_busy && isUserInput(event->type()) && watched->isWidgetType()) {
         const auto *widget = static_cast<QWidget *>(watched);
         if (widget->window() == this) {
@@ -389,138 +423,6 @@ bool TFmain::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QWidget::eventFilter(watched, event);
-}
-
-void TFmain::FormShow()
-{
-    m_loading = false;
-    dirChange();
-}
-
-void TFmain::dirChange()
-{
-    Busy busy(*this);
-    // While start-up fills the controls, the events they fire list nothing, and the counts it set
-    // must stay as they are: the unattended run uses them unclamped, and the first refresh after
-    // loading takes the controls anyway.
-    {
-        ListingModel::Change change(*m_model);
-        if (m_loading) {
-            core::clearListing(m_state);
-        } else {
-            takeControls();
-            core::Refresh(m_state);
-        }
-    }
-    showResults();
-}
-
-void TFmain::SpeedButton1Click()
-{
-    const std::optional<QString> folder
-        = m_dialogs.chooseFolder(this, fromText(texts::kChooseFolder));
-    // A chooser that reports success with an empty path adds nothing.
-    if (folder && !folder->isEmpty()) {
-        std::string path = QFile::encodeName(*folder).toStdString();
-        if (path.back() != platform::kPathSeparator)
-            path += platform::kPathSeparator;
-        m_state.Directories.push_back(path);
-        addDirectoryEntry(path);
-        dir->setCurrentIndex(dir->count() - 1);
-    }
-    dirChange();
-}
-
-void TFmain::loeschenClick()
-{
-    const auto count = static_cast<int>(m_state.Table.fileCount());
-    if (!m_dialogs.confirm(this, texts::confirmDeletion(count)))
-        return;
-    std::size_t stayed = 0;
-    {
-        Busy busy(*this);
-        stayed = core::DeleteListed(m_state).stayed.size();
-    }
-    // Files that stayed are told before the listing shows them again.
-    if (stayed > 0)
-        showError(core::messages::filesStayed(stayed));
-    dirChange();
-}
-
-void TFmain::DateienChanging()
-{
-    dirChange();
-}
-
-void TFmain::TageClick()
-{
-    deltage->setChecked(true);
-}
-
-void TFmain::DateienClick()
-{
-    delDateien->setChecked(true);
-}
-
-void TFmain::takeControls()
-{
-    const int selected = dir->currentIndex();
-    m_state.SelectedDirectory
-        = selected < 0 ? std::string() : dir->itemData(selected).toByteArray().toStdString();
-    m_state.Mode = deltage->isChecked() ? core::SelectionMode::Age : core::SelectionMode::Count;
-    m_state.DayCount = static_cast<std::int16_t>(Tage->position());
-    m_state.KeepCount = static_cast<std::int16_t>(Dateien->position());
-    m_state.IncludeSubdirectories = subdir->isChecked();
-}
-
-void TFmain::showResults()
-{
-    Datum->setText(displayed(m_state.LimitDateText));
-    Datum->adjustSize();
-    loeschen->setEnabled(m_state.DeleteEnabled);
-    m_panels[1]->setText(displayed(core::statusFiles(m_state)));
-    m_panels[2]->setText(displayed(core::statusTotal(m_state)));
-}
-
-void TFmain::showStartupState()
-{
-    dir->clear();
-    for (const std::string &path : m_state.Directories)
-        addDirectoryEntry(path);
-    // Selecting from the program's code fires nothing: only a choice by the user refreshes.
-    dir->setCurrentIndex(m_state.SelectedDirectory.empty()
-            ? -1
-            : dir->findData(QByteArray::fromStdString(m_state.SelectedDirectory)));
-    (m_state.Mode == core::SelectionMode::Age ? deltage : delDateien)->setChecked(true);
-    Tage->setPosition(m_state.DayCount);
-    Dateien->setPosition(m_state.KeepCount);
-    subdir->setChecked(m_state.IncludeSubdirectories);
-}
-
-void TFmain::showProgress(std::size_t done, std::size_t total)
-{
-    const std::string &separator = m_state.Formats.thousandsSeparator;
-    const QString doneText = displayed(core::formatGrouped(done, separator));
-    m_panels[3]->setText(total == 0
-            ? texts::filesFound(doneText)
-            : texts::filesDeleted(doneText, displayed(core::formatGrouped(total, separator))));
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
-void TFmain::addDirectoryEntry(const std::string &path)
-{
-    dir->addItem(displayed(path), QByteArray::fromStdString(path));
-}
-
-void TFmain::showError(
-    const std::string &message, const std::string &path, const std::vector<std::string> &notes)
-{
-    std::string text = core::withFinalStop(message);
-    if (!path.empty())
-        text += "\n" + path;
-    for (const std::string &note : notes)
-        text += "\n" + note;
-    m_dialogs.error(this, displayed(text));
 }
 
 } // namespace window
