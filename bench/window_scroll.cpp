@@ -5,8 +5,8 @@
 //
 // window_scroll FOLDER SETTINGS [SWITCH...]: lists FOLDER with the switches given.
 #include "startup/command_line.h"
-#include "window/dialogs.h"
-#include "window/tfmain.h"
+#include "window/qt/dialogs.h"
+#include "window/qt/main_window.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -73,8 +73,8 @@ int main(int argc, char **argv)
         arguments.emplace_back(argv[argument]);
 
     SilentDialogs dialogs;
-    window::TFmain window(dialogs, platform::germanFormats());
-    if (!window.FormCreate(startup::parseCommandLine(arguments), argv[2]))
+    window::MainWindow window(dialogs, platform::germanFormats());
+    if (!window.form().FormCreate(startup::parseCommandLine(arguments), argv[2]))
         return 1;
 
     QElapsedTimer clock;

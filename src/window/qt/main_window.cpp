@@ -395,11 +395,13 @@ void MainWindow::place()
     const QScreen *screen = this->screen();
     if (!screen)
         return;
-    // A screen smaller than the window at its scale gets a window that fits it.
+    // A screen smaller than the window at its scale gets a window that fits it, frame and all.
     const QRect room = screen->availableGeometry();
-    resize(std::min(width(), room.width()), std::min(height(), room.height()));
-    const QSize frame = frameGeometry().size();
-    QPoint corner = room.center() - QPoint(frame.width() / 2, frame.height() / 2);
+    const QSize frame = frameGeometry().size() - size();
+    resize(std::min(width(), room.width() - frame.width()),
+        std::min(height(), room.height() - frame.height()));
+    const QSize outer = frameGeometry().size();
+    QPoint corner = room.center() - QPoint(outer.width() / 2, outer.height() / 2);
     corner.setX(std::max(corner.x(), room.left()));
     corner.setY(std::max(corner.y(), room.top()));
     move(corner);

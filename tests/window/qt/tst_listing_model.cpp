@@ -45,9 +45,7 @@ private slots:
         QAbstractItemModelTester tester(
             &model, QAbstractItemModelTester::FailureReportingMode::QtTest);
 
-        changed(model, [&] {
-            table.reset();
-        });
+        changed(model, [&] { table.reset(); });
         // Header and one empty row, as clearing the listing while loading leaves them.
         QCOMPARE(model.rowCount(), 1);
         QCOMPARE(model.columnCount(), 5);
@@ -67,9 +65,7 @@ private slots:
         QCOMPARE(model.index(1, 0).data().toString(), QString::fromUtf8("café-\uFFFD.txt"));
         QVERIFY(!(model.flags(model.index(1, 0)) & Qt::ItemIsEditable));
 
-        changed(model, [&] {
-            table.setEmptyListing();
-        });
+        changed(model, [&] { table.setEmptyListing(); });
         QCOMPARE(
             rowTexts(model, 0), QStringList({ "-- Keine Dateien gefunden --", "", "", "", "" }));
     }
