@@ -710,7 +710,7 @@ void MainWindow::enableDelete(bool enabled)
     const HWND button = control(Control::loeschen);
     // The keyboard does not stay on a button that can no longer be pressed.
     if (!enabled && GetFocus() == button)
-        SendMessageW(m_window, WM_NEXTDLGCTL, 0, FALSE);
+        SetFocus(GetNextDlgTabItem(m_window, button, FALSE));
     EnableWindow(button, enabled);
 }
 
