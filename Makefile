@@ -16,8 +16,9 @@ CHECK_PACKAGES := man-db groff-base desktop-file-utils appstream dpkg-dev file l
 HABIT_PACKAGES := clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14
 # What the Windows build needs besides: the mingw-w64 compilers whose runtime has std::thread,
 # Wine to run its tests (Debian's 64-bit Wine; no 32-bit packages are needed), GoogleTest's
-# sources, built there with the tests, and the locale sources Wine's German test locale is made of.
-WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 googletest locales
+# sources, built there with the tests, the locale sources Wine's German test locale is made of, and
+# the tools that draw the window's icons from their SVG.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 googletest locales librsvg2-bin icoutils
 PACKAGES := $(RUN_PACKAGES) $(CHECK_PACKAGES) $(HABIT_PACKAGES) $(WINDOWS_PACKAGES)
 
 .PHONY: all deps run-deps configure build test check run package bench screenshot clean windows \
@@ -50,11 +51,11 @@ test: build
 		echo "No mingw-w64 compiler or no Wine: the Windows tests are left out."; \
 	fi
 
-# The program for 64-bit Windows, without the window (Qt for Windows is not packaged), cross-built
-# with mingw-w64 into $(WINDOWS_BUILD_DIR)/; its tests run under Wine.
+# The program for 64-bit Windows with its native Win32 window, cross-built with mingw-w64 into
+# $(WINDOWS_BUILD_DIR)/; its tests run under Wine.
 windows:
 	@scripts/install-packages cmake ninja-build $(WINDOWS_PACKAGES)
-	cmake -S . -B $(WINDOWS_BUILD_DIR) -G $(GENERATOR) -DABLAGEKEHRER_GUI=OFF \
+	cmake -S . -B $(WINDOWS_BUILD_DIR) -G $(GENERATOR) -DABLAGEKEHRER_GUI=ON \
 		-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 	cmake --build $(WINDOWS_BUILD_DIR)
 

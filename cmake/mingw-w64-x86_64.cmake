@@ -1,5 +1,5 @@
 # Cross build for 64-bit Windows with Debian's mingw-w64, for example:
-#   cmake -S . -B build-windows -G Ninja -DABLAGEKEHRER_GUI=OFF \
+#   cmake -S . -B build-windows -G Ninja \
 #         -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 # The tests run under Wine, which CTest starts as the emulator.
 set(CMAKE_SYSTEM_NAME Windows)
