@@ -97,21 +97,16 @@ Driver::~Driver()
     dropQuitRequests();
 }
 
-void Driver::start(const std::vector<std::string> &arguments, const std::string &settingsPath,
-    const std::string &tree)
+void Driver::start(const std::vector<std::string> &arguments, const std::string &settingsPath)
 {
     m_window.reset();
     dropQuitRequests();
     m_dialogs = FakeDialogs();
-    m_tree = tree;
     m_listings = 0;
     m_window = std::make_unique<window::win32::MainWindow>(m_dialogs, platform::germanFormats());
     SetWindowSubclass(
         control(Control::liste), countListings, 1, reinterpret_cast<DWORD_PTR>(&m_listings));
-    window::TFmain &form = m_window->form();
-    const auto startup = form.FormCreate(startup::parseCommandLine(arguments), settingsPath);
-    if (startup && startup->unattendedRequested)
-        form.runUnattended();
+    m_window->form().FormCreate(startup::parseCommandLine(arguments), settingsPath);
 }
 
 void Driver::press(HWND target, WPARAM key)
@@ -170,11 +165,8 @@ void Driver::act(std::string_view event)
             m_dialogs.folders.push_back(std::nullopt);
         else if (name == "-")
             m_dialogs.folders.push_back(std::string());
-        else {
-            std::string path = m_tree + std::string(rest);
-            std::replace(path.begin(), path.end(), '/', '\\');
-            m_dialogs.folders.push_back(path);
-        }
+        else
+            m_dialogs.folders.push_back(std::string(rest));
     } else {
         ADD_FAILURE() << "no event " << event;
     }

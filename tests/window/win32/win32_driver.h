@@ -30,8 +30,7 @@ class Driver final : public form_scripts::Driver
 public:
     ~Driver() override;
 
-    void start(const std::vector<std::string> &arguments, const std::string &settingsPath,
-        const std::string &tree) override;
+    void start(const std::vector<std::string> &arguments, const std::string &settingsPath) override;
     void act(std::string_view event) override;
     form_scripts::Observed observe() override;
 
@@ -44,7 +43,6 @@ private:
 
     FakeDialogs m_dialogs;
     std::unique_ptr<window::win32::MainWindow> m_window;
-    std::string m_tree;
     int m_listings = 0;
 };
 
