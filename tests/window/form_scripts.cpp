@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -316,7 +317,8 @@ Names sorted(Names names)
 // The first day whose files stay when `days` days are kept, as the German short date.
 std::string firstDayKept(int days)
 {
-    const std::time_t moment = localEpochDaysFromToday(1 - days);
+    // At noon, so that the day is the same in any zone the C library may take.
+    const std::time_t moment = localEpochDaysFromToday(1 - days, 12);
     const std::tm *local = std::localtime(&moment);
     char text[16];
     std::strftime(text, sizeof text, "%d.%m.%Y", local);
@@ -353,7 +355,7 @@ void play(Driver &driver, const Script &script)
             const std::string path = event.substr(8);
             tree.writeFile(path + ".neu", "neu");
             tree.setModified(path + ".neu", localEpochDaysFromToday(-100));
-            ASSERT_EQ(std::rename((tree / (path + ".neu")).c_str(), (tree / path).c_str()), 0);
+            std::filesystem::rename(tree / (path + ".neu"), tree / path);
             continue;
         }
         driver.act(resolved(event, tree.path()));

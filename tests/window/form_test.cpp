@@ -4,6 +4,7 @@
 #include "window/tfmain.h"
 
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -313,7 +314,7 @@ TEST(Form, ARunHoldsTheWindowAndTellsItsProgress)
     // Replaced since the listing: a file under the old name and time is not deleted, and is told
     // before the refresh lists it again.
     oldFile(tree, "a/0.neu");
-    ASSERT_EQ(std::rename((tree / "a/0.neu").c_str(), (tree / "a/0").c_str()), 0);
+    std::filesystem::rename(tree / "a/0.neu", tree / "a/0");
     view.calls.clear();
     driver.act("answer yes");
     driver.act("click loeschen");
