@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/selection.h"
+#include "platform/standard_output.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
 #include "startup/command_line.h"
@@ -30,8 +31,7 @@ void reportLine(std::FILE *err, const std::string &path, const std::string &mess
     line += core::withFinalStop(message);
     platform::maskControlBytes(line);
     line.push_back('\n');
-    std::fwrite(line.data(), 1, line.size(), err);
-    std::fflush(err);
+    platform::writeOutput(err, line);
 }
 
 int report(std::FILE *err, const core::AppError &error, int exitCode = kFailed)
