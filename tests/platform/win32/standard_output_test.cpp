@@ -1,5 +1,4 @@
 #include "platform/standard_output.h"
-#include "support/temp_tree.h"
 
 #include <cstdio>
 #include <fcntl.h>
@@ -15,14 +14,6 @@ const std::string kText = "Gr\xC3\xB6\xC3\x9F"
 const std::wstring kShown = L"Gr\u00F6\u00DFe \u03BB\u03CC\u03B3\u03BF\u03C2 \xD83D\xDE00";
 
 } // namespace
-
-TEST(WriteOutput, AFileGetsTheUtf8BytesAsTheyAre)
-{
-    std::FILE *file = std::tmpfile();
-    ASSERT_NE(file, nullptr);
-    ASSERT_TRUE(platform::writeOutput(file, kText + "\n"));
-    EXPECT_EQ(testing_support::readAndClose(file), kText + "\n");
-}
 
 TEST(WriteOutput, AConsoleShowsTheCharactersWhateverItsCodePage)
 {
