@@ -52,14 +52,16 @@ test: build
 	fi
 
 # The program for 64-bit Windows with its native Win32 window, cross-built with mingw-w64 into
-# $(WINDOWS_BUILD_DIR)/; its tests run under Wine.
+# $(WINDOWS_BUILD_DIR)/: ablagekehrer.exe and its console companion ablagekehrer.com, stripped.
+# Only the program: the tests are built by windows-test, which runs them under Wine.
 windows:
 	@scripts/install-packages cmake ninja-build $(WINDOWS_PACKAGES)
 	cmake -S . -B $(WINDOWS_BUILD_DIR) -G $(GENERATOR) -DABLAGEKEHRER_GUI=ON \
-		-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
-	cmake --build $(WINDOWS_BUILD_DIR)
+		-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+	cmake --build $(WINDOWS_BUILD_DIR) --target ablagekehrer ablagekehrer_com
 
 windows-test: windows
+	cmake --build $(WINDOWS_BUILD_DIR)
 	cd $(WINDOWS_BUILD_DIR) && ctest --output-on-failure --timeout 300 -j 2
 
 # The habits CI checks besides the tests: formatting, warnings as errors with every test under the

@@ -2,6 +2,7 @@
 #include "platform/locale_formats.h"
 #include "platform/program_arguments.h"
 #include "platform/program_path.h"
+#include "platform/standard_output.h"
 #include "startup/command_line.h"
 #include "startup/headless.h"
 #include "startup/settings_file.h"
@@ -17,6 +18,8 @@
 
 int main(int argc, char **argv)
 {
+    // Before anything is printed: on Windows, the console of the companion that started us.
+    platform::joinStartingConsole();
     // Read once; everything below is handed what it asks.
     // Linux hands over the arguments split by the shell; Windows one text, split by the
     // program's own rule.
@@ -29,8 +32,7 @@ int main(int argc, char **argv)
         const std::string text = requests.help
             ? startup::usageText(startup::settingsSearchPath(program))
             : startup::versionText();
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
+        return platform::writeOutput(stdout, text) ? 0 : 1;
     }
     const platform::LocaleFormats formats = platform::loadUserLocaleFormats();
     const std::string settingsPath = startup::findSettingsFile(program);

@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/selection.h"
+#include "platform/standard_output.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
 #include "startup/command_line.h"
@@ -30,15 +31,12 @@ void reportLine(std::FILE *err, const std::string &path, const std::string &mess
     line += core::withFinalStop(message);
     platform::maskControlBytes(line);
     line.push_back('\n');
-    std::fwrite(line.data(), 1, line.size(), err);
-    std::fflush(err);
+    platform::writeOutput(err, line);
 }
 
 int report(std::FILE *err, const core::AppError &error, int exitCode = kFailed)
 {
-    reportLine(err, error.path(), error.what());
-    for (const std::string &note : error.notes())
-        reportLine(err, {}, note);
+    reportError(err, error);
     return exitCode;
 }
 
@@ -61,6 +59,13 @@ int reportStayed(std::FILE *err, const core::JobState &state, const core::Deleti
 }
 
 } // namespace
+
+void reportError(std::FILE *err, const core::AppError &error)
+{
+    reportLine(err, error.path(), error.what());
+    for (const std::string &note : error.notes())
+        reportLine(err, {}, note);
+}
 
 int runHeadless(const CommandLine &commandLine, const std::string &settingsPath,
     const platform::LocaleFormats &formats, std::FILE *out, std::FILE *err)

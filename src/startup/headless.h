@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/errors.h"
 #include "platform/locale_formats.h"
 #include "startup/command_line.h"
 
@@ -18,5 +19,9 @@ namespace startup {
 // anything was listed, deleted or logged.
 int runHeadless(const CommandLine &commandLine, const std::string &settingsPath,
     const platform::LocaleFormats &formats, std::FILE *out, std::FILE *err);
+
+// The lines of `error` on `err`, as the program without a window writes them: its message with the
+// path it concerns, then each of its notes.
+void reportError(std::FILE *err, const core::AppError &error);
 
 } // namespace startup

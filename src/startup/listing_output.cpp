@@ -1,6 +1,7 @@
 #include "startup/listing_output.h"
 
 #include "core/listing_texts.h"
+#include "platform/standard_output.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
 
@@ -19,7 +20,7 @@ void appendSanitised(std::string &out, std::string_view text)
 
 bool flush(std::string &buffer, std::FILE *out)
 {
-    const bool written = std::fwrite(buffer.data(), 1, buffer.size(), out) == buffer.size();
+    const bool written = platform::writeOutput(out, buffer);
     buffer.clear();
     return written;
 }
@@ -47,6 +48,7 @@ bool writeListing(const core::JobState &state, std::FILE *out)
             platform::maskControlBytes(buffer, start);
         }
         buffer.push_back('\n');
+        // Written at the end of a line only, so that no character is cut in two.
         if (buffer.size() >= kFlushSize && !flush(buffer, out))
             return false;
     }

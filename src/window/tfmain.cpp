@@ -9,10 +9,12 @@
 #include "core/selection.h"
 #include "platform/path_separator.h"
 #include "platform/system_error.h"
+#include "startup/headless.h"
 #include "startup/unattended.h"
 #include "window/texts.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <new>
 
 namespace window {
@@ -392,9 +394,11 @@ bool TFmain::guarded(const std::function<void()> &handler)
     try {
         handler();
         return true;
-    } catch (const core::RunInterrupted &) {
+    } catch (const core::RunInterrupted &interrupted) {
         // The program was asked to end while it deleted: it ends once the run has stopped, with
-        // the attempts made logged, and tells by its exit code that the run did not complete.
+        // the attempts made logged, and tells by its exit code that the run did not complete,
+        // and on standard error, as without the window, why.
+        startup::reportError(stderr, interrupted);
         m_view.quit(1);
     } catch (const core::AppError &error) {
         showError(error.what(), error.path(), error.notes());
