@@ -21,7 +21,8 @@ HABIT_PACKAGES := clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 googletest locales librsvg2-bin icoutils
 PACKAGES := $(RUN_PACKAGES) $(CHECK_PACKAGES) $(HABIT_PACKAGES) $(WINDOWS_PACKAGES)
 
-.PHONY: all deps run-deps configure build test check run package bench screenshot clean windows \
+.PHONY: all deps run-deps configure build test check run package bench screenshot \
+	screenshot-windows clean windows \
 	windows-test
 
 all: build
@@ -89,6 +90,11 @@ bench: build
 # docs/screenshot.png: the window on the demo folder, on a virtual display.
 screenshot: build
 	scripts/screenshot $(BUILD_DIR)
+
+# docs/screenshot-windows.png: the Windows program's window on the demo folder, under Wine on a
+# virtual display.
+screenshot-windows: windows
+	scripts/screenshot-windows $(WINDOWS_BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR)
