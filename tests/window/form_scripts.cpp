@@ -343,6 +343,26 @@ void makeTree(const TempTree &tree)
             + "\n3=" + (tree / "leer") + "\n[Optionen]\nTage=30\n");
 }
 
+} // namespace
+
+Event parse(std::string_view text)
+{
+    const std::string line(text);
+    Event event { {}, {}, {}, {}, line };
+    const auto blank = line.find(' ');
+    event.verb = line.substr(0, blank);
+    if (blank == std::string::npos)
+        return event;
+    event.rest = line.substr(blank + 1);
+    const auto second = line.find(' ', blank + 1);
+    event.name = line.substr(blank + 1, second - blank - 1);
+    if (second != std::string::npos)
+        event.value = line.substr(second + 1);
+    return event;
+}
+
+namespace {
+
 void play(Driver &driver, const Script &script)
 {
     SCOPED_TRACE(script.name);
@@ -358,7 +378,7 @@ void play(Driver &driver, const Script &script)
             std::filesystem::rename(tree / (path + ".neu"), tree / path);
             continue;
         }
-        driver.act(resolved(event, tree.path()));
+        driver.play(resolved(event, tree.path()));
     }
 
     const Observed seen = driver.observe();
@@ -408,6 +428,13 @@ void play(Driver &driver, const Script &script)
 }
 
 } // namespace
+
+std::string dialogLine(std::string_view kind, std::string text)
+{
+    for (auto line = text.find('\n'); line != std::string::npos; line = text.find('\n'))
+        text.replace(line, 1, " / ");
+    return std::string(kind) + ": " + text;
+}
 
 void playAll(Driver &driver)
 {

@@ -30,6 +30,22 @@ struct Observed
     int listings = 0;
 };
 
+// One event of a script, its words taken apart: "type Edit1 4 5" is "type", "Edit1" and "4 5".
+struct Event
+{
+    std::string verb;
+    std::string name;
+    std::string value; // the rest of the line after the name
+    std::string rest; // the rest of the line after the verb: a path with its blanks
+    std::string line; // the whole event
+};
+
+// The words of `line`.
+Event parse(std::string_view line);
+
+// How an observed dialog reads: "KIND: TEXT", the lines of the text joined by " / ".
+std::string dialogLine(std::string_view kind, std::string text);
+
 // A window played by a script. Events are words separated by one blank:
 //   show                        the program's own first showing of the window
 //   choose N                    the user chooses entry N of `dir`
@@ -50,7 +66,9 @@ public:
     // the settings file at `settingsPath`; the questions are answered "no" until told otherwise.
     virtual void start(const std::vector<std::string> &arguments, const std::string &settingsPath)
         = 0;
-    virtual void act(std::string_view event) = 0;
+    virtual void act(const Event &event) = 0;
+    // The event written as a script writes it.
+    void play(std::string_view line) { act(parse(line)); }
     virtual Observed observe() = 0;
 };
 

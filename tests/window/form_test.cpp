@@ -8,7 +8,6 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
-#include <sstream>
 
 using form_scripts::Observed;
 using testing_support::localEpochDaysFromToday;
@@ -80,7 +79,7 @@ public:
     }
     std::optional<std::string> chooseFolder(const std::string &instruction) override
     {
-        dialog("folder: " + instruction);
+        dialog("folder", instruction);
         if (folders.empty())
             return std::nullopt;
         const std::optional<std::string> folder = folders.front();
@@ -89,11 +88,11 @@ public:
     }
     bool confirm(const std::string &question) override
     {
-        dialog("confirm: " + question);
+        dialog("confirm", question);
         return answer;
     }
-    void notice(const std::string &text) override { dialog("notice: " + text); }
-    void error(const std::string &text) override { dialog("error: " + text); }
+    void notice(const std::string &text) override { dialog("notice", text); }
+    void error(const std::string &text) override { dialog("error", text); }
     void quit(int exitCode) override
     {
         if (!quitCode)
@@ -101,11 +100,9 @@ public:
     }
 
 private:
-    void dialog(std::string text)
+    void dialog(std::string_view kind, const std::string &text)
     {
-        for (auto line = text.find('\n'); line != std::string::npos; line = text.find('\n'))
-            text.replace(line, 1, " / ");
-        seen.dialogs.push_back(text);
+        seen.dialogs.push_back(form_scripts::dialogLine(kind, text));
         calls.push_back(seen.dialogs.back());
     }
 };
@@ -127,12 +124,9 @@ public:
         form->FormCreate(startup::parseCommandLine(arguments), settingsPath);
     }
 
-    void act(std::string_view event) override
+    void act(const form_scripts::Event &event) override
     {
-        std::istringstream words { std::string(event) };
-        std::string verb, name, value;
-        words >> verb >> name;
-        std::getline(words >> std::ws, value);
+        const auto &[verb, name, value, rest, line] = event;
         const Count count = name == "Tage" || name == "Edit1" ? Count::Days : Count::Files;
         if (verb == "show")
             form->shown();
@@ -155,9 +149,9 @@ public:
         else if (verb == "folder")
             view->folders.push_back(name == "cancel" ? std::nullopt
                     : name == "-"                    ? std::optional<std::string>("")
-                                                     : std::optional<std::string>(name));
+                                                     : std::optional<std::string>(rest));
         else
-            ADD_FAILURE() << "no such event: " << event;
+            ADD_FAILURE() << "no such event: " << line;
     }
 
     Observed observe() override { return view->seen; }
@@ -292,10 +286,10 @@ TEST(Form, ARunHoldsTheWindowAndTellsItsProgress)
         const std::size_t calls = view.calls.size();
         for (const char *event : { "key F5", "step Tage up", "click delDateien", "choose 0",
                  "key Edit1 enter", "click SpeedButton1", "show" })
-            driver.act(event);
+            driver.play(event);
         callsWhileBusy += view.calls.size() - calls;
     };
-    driver.act("show");
+    driver.play("show");
 
     ASSERT_FALSE(view.progress.empty());
     for (const std::string &text : view.progress)
@@ -316,8 +310,8 @@ TEST(Form, ARunHoldsTheWindowAndTellsItsProgress)
     oldFile(tree, "a/0.neu");
     std::filesystem::rename(tree / "a/0.neu", tree / "a/0");
     view.calls.clear();
-    driver.act("answer yes");
-    driver.act("click loeschen");
+    driver.play("answer yes");
+    driver.play("click loeschen");
     const std::vector<std::string> told = { "error: 1 Dateien wurden nicht gelöscht.", "busy",
         "listingChanging", "listingChanged" };
     EXPECT_EQ(std::vector(view.calls.end() - 5, view.calls.end() - 1), told);

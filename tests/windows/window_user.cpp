@@ -95,17 +95,20 @@ int wmain(int argc, wchar_t **argv)
         return 2;
     const HANDLE program = started.hProcess;
 
-    const HWND main = await([&] { return windowOf(started.dwProcessId, L"Ablage-Kehrer", nullptr); });
+    const HWND main
+        = await([&] { return windowOf(started.dwProcessId, L"Ablage-Kehrer", nullptr); });
     if (!main)
         giveUp("the window", program);
     const HWND list = GetDlgItem(main, static_cast<int>(Control::liste));
-    const auto listed = [list] { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); };
+    const auto listed
+        = [list] { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); };
     if (!await([&] { return listed() == rows; }))
         giveUp("the listing", program);
 
     // The click runs the question inside it: posted, so that this program goes on meanwhile.
     PostMessageW(GetDlgItem(main, static_cast<int>(Control::loeschen)), BM_CLICK, 0, 0);
-    const HWND box = await([&] { return windowOf(started.dwProcessId, L"Bestätigung", L"#32770"); });
+    const HWND box
+        = await([&] { return windowOf(started.dwProcessId, L"Bestätigung", L"#32770"); });
     if (!box)
         giveUp("the question", program);
     std::string buttons;

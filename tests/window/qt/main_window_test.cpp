@@ -21,7 +21,6 @@
 #include <QToolButton>
 #include <deque>
 #include <gtest/gtest.h>
-#include <sstream>
 
 using form_scripts::Observed;
 using testing_support::localEpochDaysFromToday;
@@ -46,7 +45,7 @@ public:
 
     std::optional<QString> chooseFolder(QWidget *, const QString &instruction) override
     {
-        note("folder: ", instruction);
+        note("folder", instruction);
         if (folders.empty())
             return std::nullopt;
         const std::optional<QString> folder = folders.front();
@@ -55,16 +54,16 @@ public:
     }
     bool confirm(QWidget *, const QString &question) override
     {
-        note("confirm: ", question);
+        note("confirm", question);
         return answer;
     }
-    void notice(QWidget *, const QString &message) override { note("notice: ", message); }
-    void error(QWidget *, const QString &message) override { note("error: ", message); }
+    void notice(QWidget *, const QString &message) override { note("notice", message); }
+    void error(QWidget *, const QString &message) override { note("error", message); }
 
 private:
-    void note(const char *kind, QString message)
+    void note(const char *kind, const QString &message)
     {
-        shown.push_back(kind + text(message.replace('\n', QStringLiteral(" / "))));
+        shown.push_back(form_scripts::dialogLine(kind, text(message)));
     }
 };
 
@@ -87,12 +86,9 @@ public:
         window->form().FormCreate(startup::parseCommandLine(arguments), settingsPath);
     }
 
-    void act(std::string_view event) override
+    void act(const form_scripts::Event &event) override
     {
-        std::istringstream words { std::string(event) };
-        std::string verb, name, value;
-        words >> verb >> name;
-        std::getline(words >> std::ws, value);
+        const auto &[verb, name, value, rest, line] = event;
         MainWindow &shown = *window;
         if (verb == "show") {
             shown.show();
@@ -123,9 +119,9 @@ public:
         } else if (verb == "folder") {
             dialogs.folders.push_back(name == "cancel" ? std::nullopt
                     : name == "-"                      ? std::optional<QString>(QString(""))
-                                                       : QString::fromStdString(name));
+                                                       : QString::fromStdString(rest));
         } else {
-            ADD_FAILURE() << "no such event: " << event;
+            ADD_FAILURE() << "no such event: " << line;
         }
     }
 
@@ -204,7 +200,7 @@ struct Started
 TEST(QtWindow, HoldingAnArrowRepeatsFullSteps)
 {
     Started started;
-    started.driver.act("show");
+    started.driver.play("show");
     QToolButton *up = started.window().Tage->upArrow();
     const int before = started.driver.listings;
     const int days = started.window().Edit1->text().toInt();
@@ -259,7 +255,7 @@ TEST(QtWindow, ALongPathIsElidedInTheMiddle)
 TEST(QtWindow, TabReachesTheImageButtonsAndLeavesTheGrid)
 {
     Started started;
-    started.driver.act("show");
+    started.driver.play("show");
     MainWindow &window = started.window();
     window.Edit1->setFocus();
     std::vector<std::string> order;
@@ -296,7 +292,7 @@ TEST(QtWindow, ARunHoldsTheUsersInputBack)
         window.close();
     });
     probe.start();
-    started.driver.act("show");
+    started.driver.play("show");
     probe.stop();
 
     ASSERT_FALSE(progress.empty());

@@ -148,7 +148,7 @@ TEST(Win32Window, TabOrder)
     OldFiles old;
     Driver driver;
     driver.start({}, old.settings);
-    driver.act("show");
+    driver.play("show");
     SetFocus(driver.window().control(Control::Edit1));
     std::vector<int> visited;
     for (int press = 0; press < 10; ++press) {
@@ -170,8 +170,8 @@ TEST(Win32Window, LongPathIsElidedInTheMiddle)
     const std::string folder = tree.path() + std::string(60, 'x') + "\\spool\\";
     Driver driver;
     driver.start({}, "");
-    driver.act("folder " + folder);
-    driver.act("click SpeedButton1");
+    driver.play("folder " + folder);
+    driver.play("click SpeedButton1");
     const HWND box = driver.window().control(Control::dir);
     const std::wstring path = platform::win32::wideFromUtf8(folder);
     EXPECT_EQ(tipOf(driver.window().tooltips(), driver.window().handle(), box), path);

@@ -16,13 +16,6 @@ using platform::win32::utf8FromWide;
 using platform::win32::wideFromUtf8;
 using window::win32::Control;
 
-std::string oneLine(std::string text)
-{
-    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at))
-        text.replace(at, 1, " / ");
-    return text;
-}
-
 std::string textOf(HWND window)
 {
     wchar_t text[1024] {};
@@ -58,7 +51,7 @@ LRESULT CALLBACK countListings(
 
 std::optional<std::string> FakeDialogs::chooseFolder(HWND, const std::string &title)
 {
-    shown.push_back("folder: " + title);
+    shown.push_back(form_scripts::dialogLine("folder", title));
     if (folders.empty())
         return std::nullopt;
     std::optional<std::string> folder = folders.front();
@@ -68,7 +61,7 @@ std::optional<std::string> FakeDialogs::chooseFolder(HWND, const std::string &ti
 
 bool FakeDialogs::confirm(HWND, const std::string &question)
 {
-    shown.push_back("confirm: " + oneLine(question));
+    shown.push_back(form_scripts::dialogLine("confirm", question));
     const bool answer = !answers.empty() && answers.front();
     if (!answers.empty())
         answers.pop_front();
@@ -77,12 +70,12 @@ bool FakeDialogs::confirm(HWND, const std::string &question)
 
 void FakeDialogs::notice(HWND, const std::string &text)
 {
-    shown.push_back("notice: " + oneLine(text));
+    shown.push_back(form_scripts::dialogLine("notice", text));
 }
 
 void FakeDialogs::error(HWND, const std::string &text)
 {
-    shown.push_back("error: " + oneLine(text));
+    shown.push_back(form_scripts::dialogLine("error", text));
 }
 
 void dropQuitRequests()
@@ -118,21 +111,16 @@ void Driver::press(HWND target, WPARAM key)
     }
 }
 
-void Driver::act(std::string_view event)
+void Driver::act(const form_scripts::Event &event)
 {
-    const std::size_t blank = event.find(' ');
-    const std::string_view verb = event.substr(0, blank);
-    const std::string_view rest = blank == std::string_view::npos ? "" : event.substr(blank + 1);
-    const std::size_t second = rest.find(' ');
-    const std::string_view name = rest.substr(0, second);
-    const std::string_view value = second == std::string_view::npos ? "" : rest.substr(second + 1);
+    const auto &[verb, name, value, rest, line] = event;
     const HWND main = m_window->handle();
     if (verb == "show") {
         m_window->show(SW_SHOWNOACTIVATE);
         dropQuitRequests();
     } else if (verb == "choose") {
         const HWND box = control(Control::dir);
-        SendMessageW(box, CB_SETCURSEL, std::stoul(std::string(name)), 0);
+        SendMessageW(box, CB_SETCURSEL, std::stoul(name), 0);
         SendMessageW(main, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box), CBN_SELCHANGE),
             reinterpret_cast<LPARAM>(box));
     } else if (verb == "click") {
@@ -166,9 +154,9 @@ void Driver::act(std::string_view event)
         else if (name == "-")
             m_dialogs.folders.push_back(std::string());
         else
-            m_dialogs.folders.push_back(std::string(rest));
+            m_dialogs.folders.push_back(rest);
     } else {
-        ADD_FAILURE() << "no event " << event;
+        ADD_FAILURE() << "no event " << line;
     }
     dropQuitRequests();
 }

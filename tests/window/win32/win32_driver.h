@@ -31,7 +31,7 @@ public:
     ~Driver() override;
 
     void start(const std::vector<std::string> &arguments, const std::string &settingsPath) override;
-    void act(std::string_view event) override;
+    void act(const form_scripts::Event &event) override;
     form_scripts::Observed observe() override;
 
     window::win32::MainWindow &window() { return *m_window; }
