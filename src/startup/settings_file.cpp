@@ -80,9 +80,7 @@ Settings readSettings(const std::string &settingsPath, bool required)
         settings.directories.push_back(std::move(*directory));
     }
 
-    if (auto days = profile.value("Optionen", "Tage")) {
-        if (days->starts_with("0x") || days->starts_with("0X"))
-            *days = "$" + days->substr(2);
+    if (const auto days = profile.value("Optionen", "Tage")) {
         if (const auto number = parseInteger(*days))
             settings.dayCount = *number;
     }
