@@ -10,10 +10,9 @@
 #include "platform/path_separator.h"
 #include "platform/system_error.h"
 #include "startup/headless.h"
-#include "startup/unattended.h"
 #include "window/texts.h"
+#include "window/tfmain_brackets.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <new>
 
@@ -25,48 +24,6 @@ constexpr int kCountMinimum = 1;
 constexpr int kCountMaximum = 1000;
 
 } // namespace
-
-// A listing or a deletion run under way: the view holds the user's input back and shows the wait
-// cursor, the events refuse to run, and the progress panel is cleared when the outermost run ends.
-class TFmain::Busy
-{
-public:
-    explicit Busy(TFmain &form)
-        : m_form(form)
-    {
-        if (m_form.m_busy++ == 0)
-            m_form.m_view.busy(true);
-    }
-    ~Busy()
-    {
-        if (--m_form.m_busy == 0) {
-            m_form.m_view.showStatus(Panel::Progress, {});
-            m_form.m_view.busy(false);
-        }
-    }
-    Busy(const Busy &) = delete;
-    Busy &operator=(const Busy &) = delete;
-
-private:
-    TFmain &m_form;
-};
-
-// Brackets a change of the listing table for the view, also when the change ends with an error.
-class TFmain::ListingChange
-{
-public:
-    explicit ListingChange(View &view)
-        : m_view(view)
-    {
-        m_view.listingChanging();
-    }
-    ~ListingChange() { m_view.listingChanged(); }
-    ListingChange(const ListingChange &) = delete;
-    ListingChange &operator=(const ListingChange &) = delete;
-
-private:
-    View &m_view;
-};
 
 TFmain::TFmain(View &view, const platform::LocaleFormats &formats)
     : m_view(view)
@@ -89,148 +46,6 @@ void TFmain::showControls()
     m_view.showSubdirectories(m_subdirectories);
     m_view.showStatus(Panel::Notice, texts::kStatusNotice);
     showResults();
-}
-
-int TFmain::run(const startup::CommandLine &commandLine, const std::string &settingsPath,
-    const std::function<int()> &showAndLoop)
-{
-    const std::optional<startup::StartupResult> startup = FormCreate(commandLine, settingsPath);
-    bool completed = false;
-    if (startup && startup->unattendedRequested)
-        completed = runUnattended();
-    const int loop = showAndLoop();
-    const startup::Requests &requests = commandLine.requests;
-    // An unattended run refused for an argument that matches no switch did nothing at all.
-    if (requests.unattended && requests.unknownArgument)
-        return 2;
-    const bool unattendedFailed = requests.unattended && !completed;
-    return loop != 0 || unattendedFailed ? 1 : 0;
-}
-
-std::optional<startup::StartupResult> TFmain::FormCreate(
-    const startup::CommandLine &commandLine, const std::string &settingsPath)
-{
-    std::optional<startup::StartupResult> result;
-    // Until the window is first shown, nothing is listed.
-    m_loading = true;
-    const bool completed = guarded([&] {
-        // Arguments that match no switch are ignored while the user watches the window, but stop
-        // an unattended run before it lists anything.
-        result = startup::FormCreate(m_state, commandLine, settingsPath,
-            commandLine.requests.unattended ? startup::UnknownArguments::Refuse
-                                            : startup::UnknownArguments::Ignore);
-    });
-    showStartupState();
-    {
-        ListingChange change(m_view);
-        core::clearListing(m_state);
-    }
-    showResults();
-    if (!completed)
-        return std::nullopt;
-    if (result->countWithSubdirectoriesNotice)
-        m_view.notice(std::string(core::messages::kCountWithSubdirectories));
-    return result;
-}
-
-bool TFmain::runUnattended()
-{
-    std::size_t stayed = 0;
-    const bool completed = guarded([&] {
-        Busy busy(*this);
-        ListingChange change(m_view);
-        stayed = startup::runUnattended(m_state, false).stayed.size();
-    });
-    showResults();
-    if (stayed > 0)
-        showError(core::messages::filesStayed(stayed));
-    m_endAfterShowing = completed && stayed == 0;
-    return m_endAfterShowing;
-}
-
-void TFmain::shown()
-{
-    guarded([this] { FormShow(); });
-    // The unattended run asked the program to end: the window was shown once, with what the run
-    // left.
-    if (m_endAfterShowing) {
-        m_endAfterShowing = false;
-        m_view.quit(0);
-    }
-}
-
-void TFmain::directoryChosen(int entry)
-{
-    guarded([this, entry] {
-        m_selected = entry;
-        dirChange();
-    });
-}
-
-void TFmain::refreshClicked()
-{
-    guarded([this] { dirChange(); });
-}
-
-void TFmain::modeClicked(core::SelectionMode mode)
-{
-    // Clicking the radio button that is checked does nothing.
-    guarded([this, mode] {
-        if (mode != m_mode)
-            check(mode);
-    });
-}
-
-void TFmain::subdirectoriesTicked(bool ticked)
-{
-    // Counts from the next refresh.
-    m_subdirectories = ticked;
-}
-
-void TFmain::addFolderClicked()
-{
-    guarded([this] { SpeedButton1Click(); });
-}
-
-void TFmain::deleteClicked()
-{
-    guarded([this] { loeschenClick(); });
-}
-
-void TFmain::stepped(Count count, Step step)
-{
-    if (isBusy())
-        return;
-    // Before the step: a refresh with the value that still stands, and an error there does not
-    // stop the step.
-    guarded([this] { DateienChanging(); });
-    CountField &changed = field(count);
-    if (!changed.step(step))
-        return;
-    m_view.showCount(count, changed.text());
-    showLimitDate();
-    guarded([this, count] { count == Count::Days ? TageClick() : DateienClick(); });
-}
-
-void TFmain::typed(Count count, std::string text)
-{
-    // Counts from the next time the value is read; the date beside the days follows at once.
-    field(count).type(std::move(text));
-    if (count == Count::Days)
-        showLimitDate();
-}
-
-void TFmain::enterPressed(Count count)
-{
-    guarded([this, count] {
-        const auto mode
-            = count == Count::Days ? core::SelectionMode::Age : core::SelectionMode::Count;
-        if (mode != m_mode) {
-            m_mode = mode;
-            m_view.showMode(mode);
-        }
-        dirChange();
-    });
 }
 
 void TFmain::FormShow()
@@ -344,26 +159,6 @@ void TFmain::showLimitDate()
 {
     m_view.showLimitDate(core::limitDateText(
         static_cast<std::int16_t>(m_days.shown()), m_state.Clock, m_state.Formats));
-}
-
-void TFmain::showStartupState()
-{
-    const auto &entries = m_state.Directories;
-    const auto selected = std::find(entries.begin(), entries.end(), m_state.SelectedDirectory);
-    m_selected = m_state.SelectedDirectory.empty() || selected == entries.end()
-        ? -1
-        : static_cast<int>(selected - entries.begin());
-    m_view.showDirectories(entries, m_selected);
-    m_mode = m_state.Mode;
-    m_view.showMode(m_mode);
-    // Counts beyond the fields' range show, and are used from the first refresh on, as the
-    // nearest bound; the unattended run uses them as start-up set them.
-    m_days.setPosition(m_state.DayCount);
-    m_files.setPosition(m_state.KeepCount);
-    m_view.showCount(Count::Days, m_days.text());
-    m_view.showCount(Count::Files, m_files.text());
-    m_subdirectories = m_state.IncludeSubdirectories;
-    m_view.showSubdirectories(m_subdirectories);
 }
 
 void TFmain::showProgress(std::size_t done, std::size_t total)
