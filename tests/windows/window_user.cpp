@@ -2,7 +2,7 @@
 // process of its own. Starts PROGRAM with the arguments, waits until its window lists ROWS rows,
 // clicks "Löschen", answers the question with the button named, waits for the listing that
 // follows a yes, closes the window, and exits with the program's exit code. Prints the buttons of
-// the question as "buttons: &Ja|&Nein". Exits 3 when something does not come within 20 seconds.
+// the question as "buttons: &Ja|&Nein". Exits 3 when something does not come within a minute.
 #include "window/win32/main_window.h"
 
 #include <commctrl.h>
@@ -14,7 +14,7 @@ using window::win32::Control;
 
 namespace {
 
-constexpr DWORD kPatience = 20000;
+constexpr DWORD kPatience = 60000;
 
 // Asks `found` every tenth of a second until it gives something, at most for kPatience.
 template <typename Find> auto await(Find &&found) -> decltype(found())
@@ -99,9 +99,12 @@ int wmain(int argc, wchar_t **argv)
         = await([&] { return windowOf(started.dwProcessId, L"Ablage-Kehrer", nullptr); });
     if (!main)
         giveUp("the window", program);
-    const HWND list = GetDlgItem(main, static_cast<int>(Control::liste));
-    const auto listed
-        = [list] { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); };
+    // The window is found as soon as it is made, before its controls: the list is looked up each
+    // time.
+    const auto listed = [main] {
+        const HWND list = GetDlgItem(main, static_cast<int>(Control::liste));
+        return list ? static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) : -1;
+    };
     if (!await([&] { return listed() == rows; }))
         giveUp("the listing", program);
 
@@ -109,7 +112,8 @@ int wmain(int argc, wchar_t **argv)
     PostMessageW(GetDlgItem(main, static_cast<int>(Control::loeschen)), BM_CLICK, 0, 0);
     const HWND box
         = await([&] { return windowOf(started.dwProcessId, L"Bestätigung", L"#32770"); });
-    if (!box)
+    // The box, too, is found by its caption before its buttons are made.
+    if (!box || !await([&] { return GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO); }))
         giveUp("the question", program);
     std::string buttons;
     for (const int button : { IDYES, IDNO }) {
