@@ -99,9 +99,12 @@ int wmain(int argc, wchar_t **argv)
         = await([&] { return windowOf(started.dwProcessId, L"Ablage-Kehrer", nullptr); });
     if (!main)
         giveUp("the window", program);
-    const HWND list = GetDlgItem(main, static_cast<int>(Control::liste));
-    const auto listed
-        = [list] { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); };
+    // The window has its caption from its creation on, before it has made its controls: the grid
+    // is looked for each time until it is there.
+    const auto listed = [main] {
+        const HWND list = GetDlgItem(main, static_cast<int>(Control::liste));
+        return list ? static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) : -1;
+    };
     if (!await([&] { return listed() == rows; }))
         giveUp("the listing", program);
 
