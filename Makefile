@@ -12,8 +12,10 @@ RUN_PACKAGES := cmake ninja-build g++ make libgtest-dev tzdata qt6-base-dev qt6-
 # manual pages, desktop entries, metainfo, packages and systemd units.
 CHECK_PACKAGES := man-db groff-base desktop-file-utils appstream dpkg-dev file lintian systemd
 # What `make check` needs besides: clang for the fuzz targets, its runtime, clang-tidy and
-# clang-format.
-HABIT_PACKAGES := clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14
+# clang-format, and for clang-tidy over the Windows code the mingw-w64 headers and C++ library it
+# reads that code with and the tools the Windows build's configuration asks for.
+HABIT_PACKAGES := clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 \
+	g++-mingw-w64-x86-64-posix librsvg2-bin icoutils
 # What the Windows build needs besides: the mingw-w64 compilers whose runtime has std::thread,
 # Wine to run its tests (Debian's 64-bit Wine; no 32-bit packages are needed), GoogleTest's
 # sources, built there with the tests, the locale sources Wine's German test locale is made of, and
