@@ -12,8 +12,10 @@ RUN_PACKAGES := cmake ninja-build g++ make libgtest-dev tzdata qt6-base-dev qt6-
 # manual pages, desktop entries, metainfo, packages and systemd units.
 CHECK_PACKAGES := man-db groff-base desktop-file-utils appstream dpkg-dev file lintian systemd
 # What `make check` needs besides: clang for the fuzz targets, its runtime, clang-tidy and
-# clang-format.
-HABIT_PACKAGES := clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14
+# clang-format, and for clang-tidy over the Windows code the mingw-w64 headers and C++ library it
+# reads that code with and the tools the Windows build's configuration asks for.
+HABIT_PACKAGES := clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 \
+	g++-mingw-w64-x86-64-posix librsvg2-bin icoutils
 # What the Windows build needs besides: the mingw-w64 compilers whose runtime has std::thread,
 # Wine to run its tests (Debian's 64-bit Wine; no 32-bit packages are needed), GoogleTest's
 # sources, built there with the tests, the locale sources Wine's German test locale is made of, and
@@ -55,13 +57,19 @@ test: build
 # The program for 64-bit Windows with its native Win32 window, cross-built with mingw-w64 into
 # $(WINDOWS_BUILD_DIR)/: ablagekehrer.exe and its console companion ablagekehrer.com, stripped.
 # Only the program: the tests are built by windows-test, which runs them under Wine.
+# WINDOWS_WERROR=ON treats warnings in our own code as errors; unset, the folder keeps its setting.
 windows:
 	@scripts/install-packages cmake ninja-build $(WINDOWS_PACKAGES)
 	cmake -S . -B $(WINDOWS_BUILD_DIR) -G $(GENERATOR) -DABLAGEKEHRER_GUI=ON \
-		-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+		-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+		$(if $(WINDOWS_WERROR),-DABLAGEKEHRER_WERROR=$(WINDOWS_WERROR))
 	cmake --build $(WINDOWS_BUILD_DIR) --target ablagekehrer ablagekehrer_com
 
-windows-test: windows
+# The Windows leg of CI: built with warnings as errors, as the Linux builds of `make check` are,
+# so that the Win32 code meets the same warnings; a user's `make windows` alone does not stop on
+# the new warnings of another compiler.
+windows-test:
+	@$(MAKE) --no-print-directory windows WINDOWS_WERROR=ON
 	cmake --build $(WINDOWS_BUILD_DIR)
 	cd $(WINDOWS_BUILD_DIR) && ctest --output-on-failure --timeout 300 -j 2
 

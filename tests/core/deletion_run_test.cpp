@@ -856,6 +856,7 @@ TEST(DeleteListed, WorkersStopSoonAfterTheLogFailsAndTheErrorNamesWhatWentUnlogg
 #endif
 }
 
+#ifndef _WIN32 // only the tests that stop a run on Linux use these
 namespace {
 
 // Old files in `folders` folders of `files` each below "data", listed with subfolders.
@@ -890,6 +891,7 @@ StoppedRun stoppedRun(const TempTree &tree, const core::JobState &state)
 }
 
 } // namespace
+#endif
 
 TEST(DeleteListed, AKilledRunLeavesNoMoreThanAFewDeletionsPerWorkerWithoutTheirLine)
 {

@@ -32,7 +32,7 @@ constexpr std::size_t kMostOpenLevels = 48;
 constexpr std::size_t kLongestRelativePath = 32000;
 
 // One read of a directory's entries returns at most this many bytes of them.
-constexpr std::size_t kBufferBytes = 64 * 1024;
+constexpr std::size_t kBufferBytes = std::size_t { 64 } * 1024;
 
 // Directories are opened to read their entries and attributes only, and shared in every way, so
 // that the search never stands in the way of another program.

@@ -18,6 +18,8 @@ HANDLE consoleOf(std::FILE *stream)
     const int descriptor = _fileno(stream);
     if (descriptor < 0)
         return nullptr;
+    // The C runtime hands the console's handle back as an integer.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
     const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
     DWORD mode = 0;
     if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode))

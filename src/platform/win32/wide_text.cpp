@@ -194,12 +194,12 @@ std::wstring longPath(std::string_view path)
 {
     if (path.empty() || path.find('\0') != std::string_view::npos)
         return {};
-    const std::wstring wide = wideFromUtf8(path);
+    std::wstring wide = wideFromUtf8(path);
     // The extended form is taken as the caller wrote it.
     if (wide.starts_with(L"\\\\?\\"))
         return wide;
     // A device name ("NUL", "C:\x\CON") names the device in any folder; the system says so.
-    const std::wstring full = systemText([&](wchar_t *buffer, DWORD size) {
+    std::wstring full = systemText([&](wchar_t *buffer, DWORD size) {
         return GetFullPathNameW(wide.c_str(), size, buffer, nullptr);
     });
     if (full.empty() || full.starts_with(L"\\\\.\\"))

@@ -5,8 +5,8 @@
 #include <string>
 #include <windows.h>
 
-// The common controls' image list, which HIMAGELIST points to.
-struct _IMAGELIST;
+// The common controls' image list, which HIMAGELIST points to; the name is theirs.
+struct _IMAGELIST; // NOLINT(bugprone-reserved-identifier)
 
 namespace window::win32 {
 
