@@ -1,6 +1,7 @@
 #include "core/deletion_run.h"
 #include "core/errors.h"
 #include "core/messages.h"
+#include "core/run_log.h"
 #include "core/selection.h"
 #include "platform/text.h"
 #include "support/system_limits.h"
