@@ -589,7 +589,7 @@ std::vector<std::string> makeChain(const Win32Tree &tree, int levels)
 
 } // namespace
 
-TEST(SearchTree, KeepsDepthFirstNestingBeyondTheOpenLevels)
+TEST(SearchTree, ReopensClosedLevelsByPathInTheSystemsOrderWithFewHandles)
 {
     Win32Tree tree;
     const std::size_t keptOpen = platform::directoriesKeptOpen();
@@ -644,33 +644,4 @@ TEST(SearchTree, DropsTheRestOfALevelMovedWhileItWasClosed)
                           && std::count(file.begin(), file.end(), '/') <= above;
                   }),
         above * 3);
-}
-
-TEST(SearchTree, SaysWhyTheDirectoryCouldNotBeSearched)
-{
-    Win32Tree tree;
-    tree.writeFile("file.txt");
-
-    const struct
-    {
-        std::string directory;
-        platform::ErrorKind kind;
-        std::string path;
-    } cases[] = {
-        { tree.path("missing"), platform::ErrorKind::NotFound, tree.path("missing") + "\\" },
-        { tree.path("missing/below"), platform::ErrorKind::NotFound,
-            tree.path("missing/below") + "\\" },
-        { tree.path("file.txt"), platform::ErrorKind::NotADirectory, tree.path("file.txt") + "\\" },
-        { "", platform::ErrorKind::NotFound, "" },
-        { tree.root() + std::string(1, '\0') + "x", platform::ErrorKind::NotFound,
-            tree.root() + std::string(1, '\0') + "x\\" },
-    };
-    for (const auto &[directory, kind, path] : cases) {
-        Recorder recorder;
-        const platform::SearchOutcome outcome = platform::searchTree(directory, true, recorder);
-        EXPECT_EQ(outcome.error.kind, kind) << directory << ": " << outcome.error.code;
-        EXPECT_EQ(outcome.path, path);
-        EXPECT_FALSE(outcome.inSubdirectory);
-        EXPECT_TRUE(recorder.events.empty()) << directory;
-    }
 }
