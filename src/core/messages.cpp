@@ -1,6 +1,6 @@
 #include "core/messages.h"
 
-#include "core/outcome.h"
+#include "core/deletion_run.h"
 
 namespace core::messages {
 

@@ -25,8 +25,8 @@ namespace {
 bool equalButChangeTime(const EntryIdentity &found, const EntryIdentity &expected)
 {
     EntryIdentity sameTime = found;
-    sameTime.changedSeconds = expected.changedSeconds;
-    sameTime.changedNanoseconds = expected.changedNanoseconds;
+    sameTime.ctimeSeconds = expected.ctimeSeconds;
+    sameTime.ctimeNanoseconds = expected.ctimeNanoseconds;
     return sameTime == expected;
 }
 
@@ -35,8 +35,7 @@ bool equalButChangeTime(const EntryIdentity &found, const EntryIdentity &expecte
 bool RemovedLinks::isListedById(const EntryIdentity &found, const EntryIdentity &expected)
 {
     return found == expected
-        || (equalButChangeTime(found, expected)
-            && times().contains({ found.volume, found.fileId }));
+        || (equalButChangeTime(found, expected) && times().contains({ found.device, found.inode }));
 }
 
 bool RemovedLinks::isListed(const EntryIdentity &found, const EntryIdentity &expected)
@@ -45,18 +44,17 @@ bool RemovedLinks::isListed(const EntryIdentity &found, const EntryIdentity &exp
         return true;
     if (!equalButChangeTime(found, expected))
         return false;
-    const auto at = times().find({ found.volume, found.fileId });
-    return at != times().end()
-        && at->second == Time { found.changedSeconds, found.changedNanoseconds };
+    const auto at = times().find({ found.device, found.inode });
+    return at != times().end() && at->second == Time { found.ctimeSeconds, found.ctimeNanoseconds };
 }
 
 void RemovedLinks::removed(const EntryIdentity &after, std::uint64_t linksLeft)
 {
-    const Key key { after.volume, after.fileId };
+    const Key key { after.device, after.inode };
     if (linksLeft == 0)
         times().erase(key);
     else
-        times()[key] = { after.changedSeconds, after.changedNanoseconds };
+        times()[key] = { after.ctimeSeconds, after.ctimeNanoseconds };
 }
 
 } // namespace platform

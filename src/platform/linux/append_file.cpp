@@ -1,7 +1,5 @@
 #include "platform/append_file.h"
 
-#include "platform/path_separator.h"
-
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -25,7 +23,8 @@ LockedAppendFile::~LockedAppendFile()
 SystemError LockedAppendFile::open(const std::string &path)
 {
     close();
-    if (!isUsablePath(path))
+    // A path holding a NUL byte would be cut there and name another file.
+    if (path.find('\0') != std::string::npos)
         return systemError(ENOENT);
     if (path.size() > kMaxPathLength)
         return systemError(ENAMETOOLONG);

@@ -1,7 +1,5 @@
 #include "platform/environment.h"
 
-#include "platform/path_separator.h"
-
 #include <cstdlib>
 #include <sys/stat.h>
 
@@ -17,7 +15,7 @@ std::optional<std::string> environmentValue(const char *name)
 
 bool pathExists(const std::string &path)
 {
-    if (!isUsablePath(path))
+    if (path.empty() || path.find('\0') != std::string::npos)
         return false;
     struct stat info;
     return stat(path.c_str(), &info) == 0;

@@ -1,4 +1,3 @@
-#include "platform/path_separator.h"
 #include "platform/profile_file.h"
 
 #include <cerrno>
@@ -50,7 +49,8 @@ std::optional<std::string> readWholeFile(const std::string &path, SystemError &e
 
 std::optional<ProfileFile> ProfileFile::load(const std::string &path, SystemError &error)
 {
-    if (!isUsablePath(path)) {
+    // A name cut at a NUL byte would be another file.
+    if (path.empty() || path.find('\0') != std::string::npos) {
         error = systemError(ENOENT);
         return std::nullopt;
     }

@@ -1,6 +1,5 @@
 #include "platform/append_file.h"
 
-#include "platform/path_separator.h"
 #include "platform/win32/wide_text.h"
 
 #include <windows.h>
@@ -42,7 +41,8 @@ LockedAppendFile::~LockedAppendFile()
 SystemError LockedAppendFile::open(const std::string &path)
 {
     close();
-    if (!isUsablePath(path))
+    // A path holding a NUL character would be cut there and name another file.
+    if (path.empty() || path.find('\0') != std::string::npos)
         return kBadName;
     if (path.size() > kMaxPathLength)
         return kPathTooLong;

@@ -1,14 +1,9 @@
 #include "platform/tree_walk.h"
 
 #include "platform/chain_checks.h"
-#include "platform/clock.h"
-#include "platform/open_levels.h"
-#include "platform/path_separator.h"
 #include "platform/removed_links.h"
 #include "platform/system_error.h"
-#include "platform/tree_walk_system.h"
 #include "platform/win32/file_identity.h"
-#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 
 #include <algorithm>
@@ -19,8 +14,6 @@
 namespace platform {
 
 namespace {
-
-using win32::UniqueHandle;
 
 // What a walk needs of a directory it holds: to open entries relative to it and to read its
 // identity. Others may go on reading, writing, renaming and deleting in it meanwhile.
@@ -33,6 +26,10 @@ constexpr ULONG kDirectoryOptions
     = FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT;
 constexpr ULONG kFileOptions = FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT;
 
+// Directories a walk keeps open; farther up, a directory is opened again from the listed top
+// by its names when the walk comes back to it. Handles are no scarce resource on Windows, but a
+// tree thousands of levels deep should not hold thousands of them.
+constexpr std::size_t kOpenLevels = 256;
 // The levels above a directory entered that are checked on the way down.
 constexpr std::size_t kNearLevels = ChainChecks::kNearLevels;
 
@@ -81,12 +78,16 @@ HANDLE openRelative(
 
 // Whether `handle` is the listed directory: a directory, no link or junction, with the volume and
 // file ID the listing recorded.
-bool isDirectory(HANDLE handle, std::uint64_t volume, std::uint64_t fileId)
+bool isDirectory(HANDLE handle, std::uint64_t device, std::uint64_t inode)
 {
     EntryIdentity found;
-    return win32::identityOfHandle(handle, found) && found.volume == volume
-        && found.fileId == fileId
+    return win32::identityOfHandle(handle, found) && found.device == device && found.inode == inode
         && found.type == static_cast<std::uint32_t>(win32::EntryType::Directory);
+}
+
+std::int64_t nowMs()
+{
+    return static_cast<std::int64_t>(GetTickCount64());
 }
 
 // What an open that failed with the system's `error` tells: that the directory is gone or
@@ -99,10 +100,15 @@ MoveResult notMoved(DWORD error)
     return { false, changed ? SystemError {} : systemError(static_cast<int>(error)) };
 }
 
+bool isSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
 bool isAbsolute(std::string_view path)
 {
-    return (path.size() >= 3 && path[1] == ':' && isPathSeparator(path[2]))
-        || (path.size() >= 2 && isPathSeparator(path[0]) && isPathSeparator(path[1]));
+    return (path.size() >= 3 && path[1] == ':' && isSeparator(path[2]))
+        || (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]));
 }
 
 // `path` as the system takes it: long paths in their long form.
@@ -123,55 +129,53 @@ HANDLE openByPath(const std::wstring &path)
 // error in GetLastError when it cannot be opened or read.
 bool entryIdentity(const std::wstring &path, EntryIdentity &identity)
 {
-    UniqueHandle handle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!handle)
+    const HANDLE handle = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
         return false;
-    const bool read = win32::identityOfHandle(handle.get(), identity);
+    const bool read = win32::identityOfHandle(handle, identity);
     const DWORD error = GetLastError();
-    handle.reset();
+    CloseHandle(handle);
     SetLastError(error);
     return read;
 }
 
 bool sameEntry(const EntryIdentity &a, const EntryIdentity &b)
 {
-    return a.volume == b.volume && a.fileId == b.fileId && a.type == b.type;
+    return a.device == b.device && a.inode == b.inode && a.type == b.type;
 }
 
 } // namespace
 
 // The walk's state on Windows: the open directories as handles, and every level's name and
 // identity down from the listed top.
-class SystemWalk final : public TreeWalk::Impl
+struct TreeWalk::Impl
 {
-public:
-    explicit SystemWalk(std::size_t walks);
-    ~SystemWalk() override;
-    SystemWalk(const SystemWalk &) = delete;
-    SystemWalk &operator=(const SystemWalk &) = delete;
+    explicit Impl(std::size_t walks);
+    ~Impl();
+    Impl(const Impl &) = delete;
+    Impl &operator=(const Impl &) = delete;
 
-    MoveResult openTop(const std::string &path, const EntryIdentity &expected) override;
-    MoveResult enterChild(std::string_view name, const EntryIdentity &expected) override;
-    MoveResult enterParent(const EntryIdentity &expected) override;
-    bool hasCurrent() const override { return !m_levels.empty(); }
-    void close() override;
-    RemoveResult removeFile(std::string_view name, const EntryIdentity &expected) override;
+    MoveResult openTop(const std::string &path, const EntryIdentity &expected);
+    MoveResult enterChild(std::string_view name, const EntryIdentity &expected);
+    MoveResult enterParent(const EntryIdentity &expected);
+    void close();
+    RemoveResult removeFile(std::string_view name, const EntryIdentity &expected);
 
     // A directory of the way down: its name in the level above (none for the top), its identity
     // as checked when it was entered, and its handle while it is kept open.
     struct Level
     {
         std::wstring name;
-        std::uint64_t volume = 0;
-        std::uint64_t fileId = 0;
-        UniqueHandle handle;
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        HANDLE handle = nullptr;
 
         EntryIdentity identity() const
         {
             EntryIdentity identity;
-            identity.volume = volume;
-            identity.fileId = fileId;
+            identity.device = device;
+            identity.inode = inode;
             identity.type = static_cast<std::uint32_t>(win32::EntryType::Directory);
             return identity;
         }
@@ -179,9 +183,8 @@ public:
 
     // Makes `handle` the current directory; null when it could not be opened, for the
     // system's `error`.
-    MoveResult push(
-        UniqueHandle handle, DWORD error, std::wstring name, const EntryIdentity &expected);
-    HANDLE current() const { return m_levels.back().handle.get(); }
+    MoveResult push(HANDLE handle, DWORD error, std::wstring name, const EntryIdentity &expected);
+    HANDLE current() const { return m_levels.back().handle; }
     // Opens the levels from `from` (open, or `start` standing for it) down to `to` again by their
     // names, each checked against its identity; keeps the handles of those from `keepFrom` on.
     // Fails when one of them is no longer found in its place, or cannot be opened.
@@ -192,7 +195,7 @@ public:
     MoveResult inPlace(bool whole);
     // Looks the listed top up again by its path into `handle`, and finds it the directory the
     // walk entered, its last component the entry it was when the walk first opened it.
-    MoveResult topInPlace(UniqueHandle &handle);
+    MoveResult topInPlace(HANDLE &handle);
     // Lets the walk go when `check` failed, and tells why.
     RemoveResult lostPlace(const MoveResult &check);
     // Counts one move or removal; true when the whole chain is due to be checked.
@@ -217,45 +220,53 @@ public:
     EntryIdentity m_top;
 };
 
-SystemWalk::SystemWalk(std::size_t walks)
-    : m_openLevels(directoriesKeptOpenPerWalk(walks))
+TreeWalk::Impl::Impl(std::size_t walks)
+    : m_openLevels(std::max<std::size_t>(3, kOpenLevels / std::max<std::size_t>(1, walks)))
 {
 }
 
-SystemWalk::~SystemWalk()
+TreeWalk::Impl::~Impl()
 {
     close();
 }
 
-void SystemWalk::close()
+void TreeWalk::Impl::close()
 {
+    for (const Level &level : m_levels) {
+        if (level.handle)
+            NtClose(level.handle);
+    }
     m_levels.clear();
     m_firstOpen = 1;
 }
 
-MoveResult SystemWalk::push(
-    UniqueHandle handle, DWORD error, std::wstring name, const EntryIdentity &expected)
+MoveResult TreeWalk::Impl::push(
+    HANDLE handle, DWORD error, std::wstring name, const EntryIdentity &expected)
 {
     if (!handle)
         return notMoved(error);
-    if (!isDirectory(handle.get(), expected.volume, expected.fileId))
+    if (!isDirectory(handle, expected.device, expected.inode)) {
+        NtClose(handle);
         return { false, {} };
-    m_levels.push_back({ std::move(name), expected.volume, expected.fileId, std::move(handle) });
+    }
+    m_levels.push_back({ std::move(name), expected.device, expected.inode, handle });
     if (m_levels.size() - m_firstOpen > m_openLevels) {
-        m_levels[m_firstOpen].handle.reset();
+        NtClose(m_levels[m_firstOpen].handle);
+        m_levels[m_firstOpen].handle = nullptr;
         ++m_firstOpen;
     }
     return { true, {} };
 }
 
-MoveResult SystemWalk::openTop(const std::string &path, const EntryIdentity &expected)
+MoveResult TreeWalk::Impl::openTop(const std::string &path, const EntryIdentity &expected)
 {
     close();
     // The listed directory itself is reached as the listing reached it.
-    if (!isUsablePath(path))
+    // A path holding a NUL character would be cut there and name another folder.
+    if (path.empty() || path.find('\0') != std::string::npos)
         return { false, {} };
     std::string entryPath = path;
-    while (entryPath.size() > 1 && isPathSeparator(entryPath.back())
+    while (entryPath.size() > 1 && isSeparator(entryPath.back())
         && entryPath[entryPath.size() - 2] != ':')
         entryPath.pop_back();
     const std::wstring entryName = systemPath(entryPath);
@@ -263,9 +274,10 @@ MoveResult SystemWalk::openTop(const std::string &path, const EntryIdentity &exp
     if (!entryIdentity(entryName, entry))
         return notMoved(GetLastError());
     const std::wstring name = systemPath(path);
-    UniqueHandle handle(openByPath(name));
-    const DWORD error = handle ? 0 : GetLastError();
-    const MoveResult top = push(std::move(handle), error, {}, expected);
+    const HANDLE handle = openByPath(name);
+    const DWORD error = handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    const MoveResult top
+        = push(handle == INVALID_HANDLE_VALUE ? nullptr : handle, error, {}, expected);
     if (!top)
         return top;
     const bool known = m_topPath == path && sameEntry(m_top, m_levels[0].identity());
@@ -285,18 +297,18 @@ MoveResult SystemWalk::openTop(const std::string &path, const EntryIdentity &exp
         m_topEntry = entry;
         m_top = m_levels[0].identity();
     }
-    m_checks.checked(monotonicMilliseconds());
+    m_checks.checked(nowMs());
     return top;
 }
 
-MoveResult SystemWalk::enterChild(std::string_view name, const EntryIdentity &expected)
+MoveResult TreeWalk::Impl::enterChild(std::string_view name, const EntryIdentity &expected)
 {
     if (m_levels.empty())
         return { false, {} };
     std::wstring wide = win32::wideFromUtf8(name);
     DWORD error = 0;
-    UniqueHandle handle(openRelative(current(), wide, kDirectoryAccess, kDirectoryOptions, error));
-    const MoveResult child = push(std::move(handle), error, std::move(wide), expected);
+    const HANDLE handle = openRelative(current(), wide, kDirectoryAccess, kDirectoryOptions, error);
+    const MoveResult child = push(handle, error, std::move(wide), expected);
     if (!child)
         return child;
     // The child was found in the current directory; the current directory and those above it
@@ -307,16 +319,17 @@ MoveResult SystemWalk::enterChild(std::string_view name, const EntryIdentity &ex
     return check;
 }
 
-MoveResult SystemWalk::enterParent(const EntryIdentity &expected)
+MoveResult TreeWalk::Impl::enterParent(const EntryIdentity &expected)
 {
     if (m_levels.size() < 2) {
         close();
         return { false, {} };
     }
+    NtClose(m_levels.back().handle);
     m_levels.pop_back();
     const std::size_t parent = m_levels.size() - 1;
     const Level &level = m_levels.back();
-    if (level.volume != expected.volume || level.fileId != expected.fileId) {
+    if (level.device != expected.device || level.inode != expected.inode) {
         close();
         return { false, {} };
     }
@@ -340,38 +353,42 @@ MoveResult SystemWalk::enterParent(const EntryIdentity &expected)
     return check;
 }
 
-MoveResult SystemWalk::reopen(std::size_t from, std::size_t to, std::size_t keepFrom, HANDLE start)
+MoveResult TreeWalk::Impl::reopen(
+    std::size_t from, std::size_t to, std::size_t keepFrom, HANDLE start)
 {
     // Every level is looked up afresh in the one found above it, also those held open: a handle
     // stays valid wherever its directory has moved, a lookup by name does not.
-    HANDLE parent = start ? start : m_levels[from].handle.get();
-    // The level above, while it is no handle the walk keeps.
-    UniqueHandle looked;
+    HANDLE parent = start ? start : m_levels[from].handle;
+    bool ownParent = false;
     for (std::size_t index = from + 1; index <= to; ++index) {
         Level &level = m_levels[index];
         DWORD error = 0;
-        UniqueHandle handle(
-            openRelative(parent, level.name, kDirectoryAccess, kDirectoryOptions, error));
-        looked.reset();
+        const HANDLE handle
+            = openRelative(parent, level.name, kDirectoryAccess, kDirectoryOptions, error);
+        if (ownParent)
+            NtClose(parent);
         if (!handle)
             return notMoved(error);
-        if (!isDirectory(handle.get(), level.volume, level.fileId))
+        if (!isDirectory(handle, level.device, level.inode)) {
+            NtClose(handle);
             return { false, {} };
-        parent = handle.get();
-        if (index < keepFrom || level.handle)
-            looked = std::move(handle);
-        else
-            level.handle = std::move(handle);
+        }
+        ownParent = index < keepFrom || level.handle != nullptr;
+        if (!ownParent)
+            level.handle = handle;
+        parent = handle;
     }
+    if (ownParent)
+        NtClose(parent);
     return { true, {} };
 }
 
-bool SystemWalk::checkWhenDue(bool move)
+bool TreeWalk::Impl::checkWhenDue(bool move)
 {
-    return m_checks.due(move, m_levels.size() - 1, monotonicMilliseconds());
+    return m_checks.due(move, m_levels.size() - 1, nowMs());
 }
 
-MoveResult SystemWalk::inPlace(bool whole)
+MoveResult TreeWalk::Impl::inPlace(bool whole)
 {
     const std::size_t depth = m_levels.size() - 1;
     std::size_t from = 0;
@@ -382,30 +399,38 @@ MoveResult SystemWalk::inPlace(bool whole)
     }
     if (!whole && from == depth)
         return { true, {} };
-    UniqueHandle top;
+    HANDLE top = nullptr;
     if (whole) {
         const MoveResult found = topInPlace(top);
-        if (!found || depth == 0)
+        if (!found || depth == 0) {
+            if (top)
+                CloseHandle(top);
             return found;
+        }
     }
     // Each level is looked up in the one above and checked; none is kept beyond the check.
-    return reopen(from, depth, depth + 1, top.get());
+    const MoveResult found = reopen(from, depth, depth + 1, top);
+    if (top)
+        CloseHandle(top);
+    return found;
 }
 
-MoveResult SystemWalk::topInPlace(UniqueHandle &handle)
+MoveResult TreeWalk::Impl::topInPlace(HANDLE &handle)
 {
     EntryIdentity entry;
     if (!entryIdentity(m_topEntryName, entry))
         return notMoved(GetLastError());
     if (!sameEntry(entry, m_topEntry))
         return { false, {} };
-    handle.reset(openByPath(m_topName));
-    if (!handle)
+    handle = openByPath(m_topName);
+    if (handle == INVALID_HANDLE_VALUE) {
+        handle = nullptr;
         return notMoved(GetLastError());
-    return { isDirectory(handle.get(), m_top.volume, m_top.fileId), {} };
+    }
+    return { isDirectory(handle, m_top.device, m_top.inode), {} };
 }
 
-RemoveResult SystemWalk::lostPlace(const MoveResult &check)
+RemoveResult TreeWalk::Impl::lostPlace(const MoveResult &check)
 {
     close();
     if (check.error)
@@ -413,7 +438,7 @@ RemoveResult SystemWalk::lostPlace(const MoveResult &check)
     return { Removal::DirectoryChanged, {} };
 }
 
-RemoveResult SystemWalk::removeFile(std::string_view name, const EntryIdentity &expected)
+RemoveResult TreeWalk::Impl::removeFile(std::string_view name, const EntryIdentity &expected)
 {
     if (m_levels.empty())
         return { Removal::DirectoryChanged, {} };
@@ -423,17 +448,17 @@ RemoveResult SystemWalk::removeFile(std::string_view name, const EntryIdentity &
             return lostPlace(check);
     }
     DWORD error = 0;
-    UniqueHandle file(openRelative(current(), win32::wideFromUtf8(name),
-        DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kFileOptions, error));
+    const HANDLE file = openRelative(current(), win32::wideFromUtf8(name),
+        DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kFileOptions, error);
     if (!file)
         return failure(error);
     // The very entry about to be deleted is checked: a file rewritten or replaced since the
     // listing (a log rotated meanwhile) is not the file the user saw and confirmed, and a
     // directory, link or junction put in its place is no file of the listing. It stays.
     EntryIdentity found;
-    if (!win32::identityOfHandle(file.get(), found)) {
+    if (!win32::identityOfHandle(file, found)) {
         error = GetLastError();
-        file.reset();
+        NtClose(file);
         return failure(error);
     }
     // A file with other names, or one whose change time alone differs (another of its names
@@ -446,17 +471,17 @@ RemoveResult SystemWalk::removeFile(std::string_view name, const EntryIdentity &
     // pass there, as on Linux only the status-change time the removal left could tell.
     FILE_STANDARD_INFO standard {};
     const bool linked
-        = GetFileInformationByHandleEx(file.get(), FileStandardInfo, &standard, sizeof standard)
+        = GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)
         && standard.NumberOfLinks > 1;
     std::unique_lock<std::mutex> held;
     bool listed = found == expected;
     if (linked || !listed) {
         held = RemovedLinks::lock();
-        listed = win32::identityOfHandle(file.get(), found)
-            && RemovedLinks::isListedById(found, expected);
+        listed
+            = win32::identityOfHandle(file, found) && RemovedLinks::isListedById(found, expected);
     }
     if (!listed || found.type == static_cast<std::uint32_t>(win32::EntryType::Directory)) {
-        file.reset();
+        NtClose(file);
         if (held)
             held.unlock();
         // Under Wine an entry of a directory moved away reads differently: the directory's
@@ -472,7 +497,7 @@ RemoveResult SystemWalk::removeFile(std::string_view name, const EntryIdentity &
         FILE_DISPOSITION_INFO_EX disposition {};
         disposition.Flags = FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS;
         deleted = SetFileInformationByHandle(
-            file.get(), kFileDispositionInfoEx, &disposition, sizeof disposition);
+            file, kFileDispositionInfoEx, &disposition, sizeof disposition);
         if (!deleted) {
             const DWORD refusal = GetLastError();
             if (refusal == ERROR_INVALID_PARAMETER || refusal == ERROR_NOT_SUPPORTED
@@ -486,12 +511,11 @@ RemoveResult SystemWalk::removeFile(std::string_view name, const EntryIdentity &
         FILE_DISPOSITION_INFO disposition {};
         disposition.DeleteFile = TRUE;
         deleted = SetFileInformationByHandle(
-            file.get(), FileDispositionInfo, &disposition, sizeof disposition);
+            file, FileDispositionInfo, &disposition, sizeof disposition);
         if (!deleted)
             error = GetLastError();
     }
-    // The classic delete happens here, as the handle closes.
-    file.reset();
+    NtClose(file);
     if (deleted && held)
         RemovedLinks::removed(found, linked ? standard.NumberOfLinks - 1 : 0);
     if (deleted)
@@ -499,11 +523,11 @@ RemoveResult SystemWalk::removeFile(std::string_view name, const EntryIdentity &
     return failure(error);
 }
 
-RemoveResult SystemWalk::failure(DWORD error)
+RemoveResult TreeWalk::Impl::failure(DWORD error)
 {
     // The directory itself may have moved: Wine then refuses to open or delete anything in it,
     // and a file no longer found there may well still exist elsewhere. That is told first.
-    m_checks.checked(monotonicMilliseconds());
+    m_checks.checked(nowMs());
     const MoveResult check = inPlace(true);
     if (!check)
         return lostPlace(check);
@@ -515,9 +539,41 @@ RemoveResult SystemWalk::failure(DWORD error)
     return { Removal::Refused, systemError(static_cast<int>(error)) };
 }
 
-std::unique_ptr<TreeWalk::Impl> TreeWalk::Impl::forSystem(std::size_t walks)
+TreeWalk::TreeWalk(std::size_t walks)
+    : m_impl(std::make_unique<Impl>(walks))
 {
-    return std::make_unique<SystemWalk>(walks);
+}
+
+TreeWalk::~TreeWalk() = default;
+
+MoveResult TreeWalk::openTop(const std::string &path, const EntryIdentity &expected)
+{
+    return m_impl->openTop(path, expected);
+}
+
+MoveResult TreeWalk::enterChild(std::string_view name, const EntryIdentity &expected)
+{
+    return m_impl->enterChild(name, expected);
+}
+
+MoveResult TreeWalk::enterParent(const EntryIdentity &expected)
+{
+    return m_impl->enterParent(expected);
+}
+
+bool TreeWalk::hasCurrent() const
+{
+    return !m_impl->m_levels.empty();
+}
+
+void TreeWalk::close()
+{
+    m_impl->close();
+}
+
+RemoveResult TreeWalk::removeFile(std::string_view name, const EntryIdentity &expected)
+{
+    return m_impl->removeFile(name, expected);
 }
 
 std::size_t walksWithinDescriptorLimit(std::size_t wanted)
