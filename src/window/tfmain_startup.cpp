@@ -1,8 +1,7 @@
-#include "window/tfmain.h"
-
 #include "core/messages.h"
 #include "core/selection.h"
 #include "startup/unattended.h"
+#include "window/tfmain.h"
 #include "window/tfmain_brackets.h"
 
 #include <algorithm>
