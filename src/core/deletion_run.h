@@ -1,38 +1,11 @@
 #pragma once
 
 #include "core/job_state.h"
-#include "platform/local_time.h"
-#include "platform/locale_formats.h"
-#include "platform/system_error.h"
+#include "core/outcome.h"
 
 #include <cstddef>
-#include <string>
-#include <vector>
 
 namespace core {
-
-// What became of a listed file in a deletion run.
-enum class Outcome : unsigned char {
-    Deleted,
-    Refused, // the system refused the deletion; its error says why
-    Changed, // the entry under its name is no longer the file that was listed
-    DirectoryChanged, // its directory can no longer be reached as it was listed
-};
-
-// A listed file that is still there after its attempt.
-struct StayedFile
-{
-    std::size_t row = 0; // the table's row
-    Outcome outcome = Outcome::Refused;
-    platform::SystemError error; // the system's error, for Outcome::Refused
-};
-
-// The outcome of a deletion run: how many files went, and each that stayed, in table order.
-struct DeletionReport
-{
-    std::size_t deleted = 0;
-    std::vector<StayedFile> stayed;
-};
 
 // How many threads a deletion run uses when the caller does not say.
 std::size_t defaultDeletionWorkers();
@@ -51,9 +24,5 @@ std::size_t defaultDeletionWorkers();
 // `state.Progress`. With one worker the calling thread deletes itself. The files left and the
 // log's lines do not depend on the number of workers.
 DeletionReport DeleteListed(const JobState &state, std::size_t workers = defaultDeletionWorkers());
-
-// The moment a log line is written, as the line begins: the date, a blank and the time; at
-// exactly midnight the date alone.
-std::string logTimestamp(const platform::LocalTime &moment, const platform::LocaleFormats &formats);
 
 } // namespace core

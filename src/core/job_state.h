@@ -45,12 +45,11 @@ struct Listing
     // listing (it is missing, unreadable, or no directory); none when it was searched, or when
     // nothing was selected.
     platform::SystemError SearchError;
-    std::int32_t NextRow = 2;
     std::int64_t TotalKB = 0;
     std::string LimitDateText { messages::kLimitDateBeforeListing };
     bool DeleteEnabled = false;
 
-    // What the status bar tells of the last finished listing (status_texts.h words it): its
+    // What the status bar tells of the last finished listing (listing_texts.h words it): its
     // number of files and, in age mode, their total size; nothing before the first listing.
     struct Summary
     {

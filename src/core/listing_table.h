@@ -56,7 +56,8 @@ public:
     std::size_t fileCount() const { return m_rows.size(); }
     bool isEmptyListing() const { return m_emptyListing; }
 
-    // The text of a cell of row `row` (from 0), as the grid shows it; empty beyond the last row.
+    // The text of a cell of row `row` (from 0), as every view of the table shows it; empty beyond
+    // the last row.
     std::string cell(Column column, std::size_t row) const;
     void appendCell(std::string &out, Column column, std::size_t row) const;
     // The full path of the file of row `row`: its directory's path and its name.

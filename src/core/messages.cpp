@@ -1,6 +1,6 @@
 #include "core/messages.h"
 
-#include "core/deletion_run.h"
+#include "core/outcome.h"
 
 namespace core::messages {
 

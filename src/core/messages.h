@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/outcome.h"
 #include "platform/system_error.h"
 
 #include <array>
@@ -7,10 +8,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-namespace core {
-enum class Outcome : unsigned char;
-}
 
 // Every text the program shows or writes, each in one place.
 namespace core::messages {

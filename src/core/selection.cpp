@@ -22,7 +22,6 @@ std::string withFinalSlash(std::string directory)
 void clearListing(Listing &listing)
 {
     listing.Table.reset();
-    listing.NextRow = 2;
     listing.TotalKB = 0;
     listing.SearchError = {};
 }
@@ -51,8 +50,6 @@ void Refresh(JobState &state)
         table.setEmptyListing();
     else
         state.DeleteEnabled = true;
-    if (byAge)
-        state.NextRow = static_cast<std::int32_t>(table.fileCount()) + 2;
 
     if (outcome.error.kind == platform::ErrorKind::TooManyOpenFiles)
         throw AppError(messages::fileError(outcome.error), outcome.path);

@@ -4,9 +4,9 @@
 
 namespace core {
 
-// Empties the listing: the table back to the header and one empty row, `SearchError`, `NextRow`
-// and `TotalKB` to their start. The status texts, the limit date and the delete button keep what
-// they showed. The window does this alone while start-up fills its controls.
+// Empties the listing: the table without rows, `SearchError` and `TotalKB` to their start. The
+// status texts, the limit date and the delete button keep what they showed. The window does this
+// alone while start-up fills its controls.
 void clearListing(Listing &listing);
 
 // Rebuilds the listing from `state`: clears it (clearListing) and lists `SelectedDirectory` in

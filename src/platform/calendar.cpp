@@ -2,6 +2,10 @@
 
 namespace platform {
 
+// Both directions are Howard Hinnant's civil-calendar algorithms (days_from_civil and
+// civil_from_days): the proleptic Gregorian calendar counted in eras of 400 years, 146,097 days
+// each, with the year taken to begin on 1 March so that the leap day falls at its end; dates
+// before 1970 count back from it the same way.
 long long daysSinceEpoch(const LocalTime &time)
 {
     const unsigned month = time.month;

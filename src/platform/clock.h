@@ -2,6 +2,7 @@
 
 #include "platform/local_time.h"
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 
@@ -32,5 +33,14 @@ public:
 private:
     std::optional<std::int64_t> m_held;
 };
+
+// Milliseconds on the system's monotonic clock, which no change of the date or time moves: for
+// measuring intervals, never for telling the time.
+inline std::int64_t monotonicMilliseconds()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 } // namespace platform

@@ -10,19 +10,19 @@
 namespace platform {
 
 // What identifies a file system entry beyond its name: enough to tell, later, whether the entry
-// found under a name is still the one that was seen. Device and inode alone are not: a freed
-// inode is soon given to a new file, and its modification time can be set to the old one (a
-// copy made with `cp -p`); its status-change time cannot be set back, and a link or a pipe put
-// in a file's place differs in its type.
+// found under a name is still the one that was seen. The volume and the file's number on it
+// alone are not: a freed number is soon given to a new file, and its modification time can be
+// set to the old one (a copy made with `cp -p`); its status-change time cannot be set back, and a
+// link or a pipe put in a file's place differs in its type.
 struct EntryIdentity
 {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    std::int64_t mtimeSeconds = 0;
-    std::int64_t ctimeSeconds = 0;
-    std::uint32_t mtimeNanoseconds = 0;
-    std::uint32_t ctimeNanoseconds = 0;
-    std::uint32_t type = 0; // the type bits of the mode: file, link, pipe, …
+    std::uint64_t volume = 0; // the file system the entry lies on
+    std::uint64_t fileId = 0; // the entry's number on that file system
+    std::int64_t modifiedSeconds = 0;
+    std::int64_t changedSeconds = 0;
+    std::uint32_t modifiedNanoseconds = 0;
+    std::uint32_t changedNanoseconds = 0;
+    std::uint32_t type = 0; // what sort of entry, as the system tells it: file, link, pipe, …
 
     bool operator==(const EntryIdentity &) const = default;
 };
@@ -61,19 +61,21 @@ struct SearchOutcome
     // None when the search went through. Otherwise the system's error of what ended it:
     // `directory` itself could not be opened or read (the visitor may have seen some of its
     // entries then), or, in any directory of the search, the process or the system ran out of
-    // file descriptors (ErrorKind::TooManyOpenFiles).
+    // descriptors or handles (ErrorKind::TooManyOpenFiles).
     SystemError error;
-    // The directory the error concerns, ending in "/": `directory` itself or one below it.
+    // The directory the error concerns, ending in the path separator: `directory` itself or one
+    // below it.
     std::string path;
     bool inSubdirectory = false;
 };
 
 // Searches `directory` and, when `descend` is set, every subdirectory below it, in the order the
 // file system returns the entries. Links to directories are never followed below `directory`, so
-// the descent always ends; it needs neither deep recursion nor a descriptor per level, so trees
-// tens of thousands of levels deep are searched like shallow ones, and it keeps open no more than
-// about a quarter of the descriptors the process may have. A subdirectory that cannot be opened or
-// read for any other reason than a lack of descriptors yields nothing more and the search goes on.
+// the descent always ends; it needs neither deep recursion nor an open directory per level, so
+// trees tens of thousands of levels deep are searched like shallow ones, and it keeps no more
+// directories open than directoriesKeptOpen() says. A subdirectory that cannot be opened or read
+// for any other reason than a lack of descriptors or handles yields nothing more and the search
+// goes on.
 // When the search ends with an error it stops at once: directories entered are then not left. An
 // empty `directory` cannot be opened (ErrorKind::NotFound); one that is no directory gives
 // ErrorKind::NotADirectory.

@@ -25,8 +25,8 @@ namespace {
 bool equalButChangeTime(const EntryIdentity &found, const EntryIdentity &expected)
 {
     EntryIdentity sameTime = found;
-    sameTime.ctimeSeconds = expected.ctimeSeconds;
-    sameTime.ctimeNanoseconds = expected.ctimeNanoseconds;
+    sameTime.changedSeconds = expected.changedSeconds;
+    sameTime.changedNanoseconds = expected.changedNanoseconds;
     return sameTime == expected;
 }
 
@@ -35,7 +35,8 @@ bool equalButChangeTime(const EntryIdentity &found, const EntryIdentity &expecte
 bool RemovedLinks::isListedById(const EntryIdentity &found, const EntryIdentity &expected)
 {
     return found == expected
-        || (equalButChangeTime(found, expected) && times().contains({ found.device, found.inode }));
+        || (equalButChangeTime(found, expected)
+            && times().contains({ found.volume, found.fileId }));
 }
 
 bool RemovedLinks::isListed(const EntryIdentity &found, const EntryIdentity &expected)
@@ -44,17 +45,18 @@ bool RemovedLinks::isListed(const EntryIdentity &found, const EntryIdentity &exp
         return true;
     if (!equalButChangeTime(found, expected))
         return false;
-    const auto at = times().find({ found.device, found.inode });
-    return at != times().end() && at->second == Time { found.ctimeSeconds, found.ctimeNanoseconds };
+    const auto at = times().find({ found.volume, found.fileId });
+    return at != times().end()
+        && at->second == Time { found.changedSeconds, found.changedNanoseconds };
 }
 
 void RemovedLinks::removed(const EntryIdentity &after, std::uint64_t linksLeft)
 {
-    const Key key { after.device, after.inode };
+    const Key key { after.volume, after.fileId };
     if (linksLeft == 0)
         times().erase(key);
     else
-        times()[key] = { after.ctimeSeconds, after.ctimeNanoseconds };
+        times()[key] = { after.changedSeconds, after.changedNanoseconds };
 }
 
 } // namespace platform

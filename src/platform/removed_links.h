@@ -45,7 +45,7 @@ public:
     static void removed(const EntryIdentity &after, std::uint64_t linksLeft);
 
 private:
-    // Device and inode (volume and file ID) to the status-change time, seconds and nanoseconds.
+    // Volume and file ID to the status-change time, seconds and nanoseconds.
     using Key = std::pair<std::uint64_t, std::uint64_t>;
     using Time = std::pair<std::int64_t, std::uint32_t>;
     static std::map<Key, Time> &times();

@@ -30,15 +30,16 @@ struct RemoveResult
 struct MoveResult
 {
     bool moved = false;
-    // Why the system refused the move (no descriptor left, no permission to search a directory);
-    // none when the directory was found gone, or not the listed one, or no longer in its place.
+    // Why the system refused the move (no descriptor or handle left, no permission to search a
+    // directory); none when the directory was found gone, or not the listed one, or no longer in
+    // its place.
     SystemError error;
 
     explicit operator bool() const { return moved; }
 };
 
 // Moves through a listed tree one level at a time to delete files in it. One directory is current
-// at a time. Every move is checked against the identity (device and inode) the listing recorded,
+// at a time. Every move is checked against the identity (volume and file ID) the listing recorded,
 // and no move follows a link, so a directory swapped for a link, or for another directory, since
 // the listing is never entered and nothing outside the listed tree is touched. Moves work relative
 // to open directories: paths of any length and depth are reached like short ones.
@@ -54,7 +55,8 @@ struct MoveResult
 class TreeWalk
 {
 public:
-    // `walks`: how many walks run at once; they share the descriptors a walk may keep open.
+    // `walks`: how many walks run at once; they share the directories a walk may keep open
+    // (directoriesKeptOpen).
     explicit TreeWalk(std::size_t walks = 1);
     ~TreeWalk();
     TreeWalk(const TreeWalk &) = delete;
@@ -79,21 +81,22 @@ public:
     void close();
 
     // Removes the file `name` from the current directory, but only while it is still the entry
-    // the listing saw (same device, inode, type, modification and status-change times) and the
+    // the listing saw (same volume, file ID, type, modification and status-change times) and the
     // current directory is still where the listing found it. Never follows a link. After
     // Removal::DirectoryChanged, and after Removal::Refused for a check of the directory, no
     // directory is current.
     RemoveResult removeFile(std::string_view name, const EntryIdentity &expected);
 
+    // The system's part of the walk, to which each call above is handed: its open directories of
+    // the way down and the path between them (platform/tree_walk_system.h).
+    class Impl;
+
 private:
-    // The system's open directories of the way down and the path between them, defined by each
-    // system's implementation.
-    struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
 
-// How many of `wanted` walks may run at once on the descriptors the process may open, at least
-// one: under a low limit (`ulimit -n`) fewer walks rather than walks that fail.
+// How many of `wanted` walks may run at once on the descriptors or handles the process may open, at
+// least one: under a low limit (`ulimit -n`) fewer walks rather than walks that fail.
 std::size_t walksWithinDescriptorLimit(std::size_t wanted);
 
 } // namespace platform

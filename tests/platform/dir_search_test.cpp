@@ -81,33 +81,6 @@ TEST(SearchTree, ReportsFilesAndSkipsLinksToDirectories)
         std::string_view("plain.txt").size());
 }
 
-TEST(SearchTree, SaysWhyTheDirectoryCouldNotBeSearched)
-{
-    TempTree tree;
-    tree.writeFile("file.txt");
-    struct Case
-    {
-        std::string directory;
-        int error;
-        std::string path;
-    };
-    const Case cases[] = {
-        { "", ENOENT, "" },
-        { tree / "missing/", ENOENT, tree / "missing/" },
-        { tree / "file.txt", ENOTDIR, tree / "file.txt/" },
-        { tree / "file.txt/", ENOTDIR, tree / "file.txt/" },
-    };
-    for (const Case &c : cases) {
-        Recorder recorder;
-        const platform::SearchOutcome outcome = platform::searchTree(c.directory, true, recorder);
-        EXPECT_EQ(outcome.error, platform::systemError(c.error)) << c.directory;
-        EXPECT_EQ(outcome.path, c.path);
-        EXPECT_FALSE(outcome.inSubdirectory);
-        EXPECT_TRUE(recorder.files.empty());
-        EXPECT_EQ(recorder.directoriesEntered, 0);
-    }
-}
-
 // A tree of `depth` levels below `tree`, each holding one file; returns the files' paths.
 std::set<std::string> writeChain(const TempTree &tree, int depth)
 {
@@ -133,27 +106,6 @@ TEST(SearchTree, ClosesLevelsEarlierUnderALowDescriptorLimit)
     }
     EXPECT_FALSE(outcome.error);
     EXPECT_EQ(asSet(recorder.files), expected);
-}
-
-TEST(SearchTree, KeepsDepthFirstNestingBeyondTheOpenLevels)
-{
-    // Several files on every level of a tree deeper than the levels kept open, so that the search
-    // has to close directories and find them again on the way back up.
-    TempTree tree;
-    std::set<std::string> expected;
-    std::string level;
-    for (int depth = 0; depth < 120; ++depth) {
-        for (const char *name : { "a", "m", "z" }) {
-            tree.writeFile(level + name);
-            expected.insert(level + name);
-        }
-        level += "d/";
-    }
-    Recorder recorder;
-    ASSERT_FALSE(platform::searchTree(tree.path(), true, recorder).error);
-    EXPECT_EQ(recorder.files.size(), expected.size());
-    EXPECT_EQ(asSet(recorder.files), expected);
-    EXPECT_EQ(recorder.directoriesEntered, 120);
 }
 
 TEST(SearchTree, ReportsLargeDirectoriesWholeAndInDirectoryOrder)

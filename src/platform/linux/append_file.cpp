@@ -1,5 +1,7 @@
 #include "platform/append_file.h"
 
+#include "platform/path_separator.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -23,8 +25,7 @@ LockedAppendFile::~LockedAppendFile()
 SystemError LockedAppendFile::open(const std::string &path)
 {
     close();
-    // A path holding a NUL byte would be cut there and name another file.
-    if (path.find('\0') != std::string::npos)
+    if (!isUsablePath(path))
         return systemError(ENOENT);
     if (path.size() > kMaxPathLength)
         return systemError(ENAMETOOLONG);

@@ -1,5 +1,7 @@
 #include "platform/environment.h"
 
+#include "platform/path_separator.h"
+
 #include <cstdlib>
 #include <sys/stat.h>
 
@@ -15,7 +17,7 @@ std::optional<std::string> environmentValue(const char *name)
 
 bool pathExists(const std::string &path)
 {
-    if (path.empty() || path.find('\0') != std::string::npos)
+    if (!isUsablePath(path))
         return false;
     struct stat info;
     return stat(path.c_str(), &info) == 0;

@@ -1,3 +1,4 @@
+#include "platform/path_separator.h"
 #include "platform/profile_file.h"
 
 #include <cerrno>
@@ -49,8 +50,7 @@ std::optional<std::string> readWholeFile(const std::string &path, SystemError &e
 
 std::optional<ProfileFile> ProfileFile::load(const std::string &path, SystemError &error)
 {
-    // A name cut at a NUL byte would be another file.
-    if (path.empty() || path.find('\0') != std::string::npos) {
+    if (!isUsablePath(path)) {
         error = systemError(ENOENT);
         return std::nullopt;
     }

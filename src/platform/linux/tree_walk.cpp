@@ -1,10 +1,14 @@
 #include "platform/tree_walk.h"
 
 #include "platform/chain_checks.h"
+#include "platform/clock.h"
 #include "platform/linux/entry_identity.h"
-#include "platform/linux/open_levels.h"
+#include "platform/linux/unique_fd.h"
+#include "platform/open_levels.h"
+#include "platform/path_separator.h"
 #include "platform/removed_links.h"
 #include "platform/system_error.h"
+#include "platform/tree_walk_system.h"
 
 #include <algorithm>
 #include <atomic>
@@ -12,6 +16,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <linux/openat2.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -30,10 +35,10 @@ constexpr std::uint64_t kNearLevels = ChainChecks::kNearLevels;
 // The longest path handed to the system in one lookup; longer ones are looked up in steps.
 constexpr std::size_t kLookupBytes = 4000;
 
-bool isEntry(const struct stat &info, std::uint64_t device, std::uint64_t inode)
+bool isEntry(const struct stat &info, std::uint64_t volume, std::uint64_t fileId)
 {
-    return static_cast<std::uint64_t>(info.st_dev) == device
-        && static_cast<std::uint64_t>(info.st_ino) == inode;
+    return static_cast<std::uint64_t>(info.st_dev) == volume
+        && static_cast<std::uint64_t>(info.st_ino) == fileId;
 }
 
 // The same file as the listing saw: a file rewritten (a new modification time), replaced (a new
@@ -42,18 +47,12 @@ bool isEntry(const struct stat &info, std::uint64_t device, std::uint64_t inode)
 // that removing those names caused.
 bool isListedFile(const struct stat &info, const EntryIdentity &expected)
 {
-    return isEntry(info, expected.device, expected.inode)
-        && (info.st_mode & S_IFMT) == expected.type && info.st_mtim.tv_sec == expected.mtimeSeconds
-        && static_cast<std::uint32_t>(info.st_mtim.tv_nsec) == expected.mtimeNanoseconds
-        && info.st_ctim.tv_sec == expected.ctimeSeconds
-        && static_cast<std::uint32_t>(info.st_ctim.tv_nsec) == expected.ctimeNanoseconds;
-}
-
-std::int64_t nowMs()
-{
-    timespec now {};
-    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+    return isEntry(info, expected.volume, expected.fileId)
+        && (info.st_mode & S_IFMT) == expected.type
+        && info.st_mtim.tv_sec == expected.modifiedSeconds
+        && static_cast<std::uint32_t>(info.st_mtim.tv_nsec) == expected.modifiedNanoseconds
+        && info.st_ctim.tv_sec == expected.changedSeconds
+        && static_cast<std::uint32_t>(info.st_ctim.tv_nsec) == expected.changedNanoseconds;
 }
 
 // What a lookup that failed with the system's `error` tells: that the directory is gone or
@@ -141,40 +140,42 @@ int openBeneath(int dirFd, const std::string &path, std::size_t from)
 } // namespace
 
 // The walk's state on Linux: the open directories as descriptors.
-struct TreeWalk::Impl
+class SystemWalk final : public TreeWalk::Impl
 {
-    explicit Impl(std::size_t walks);
-    ~Impl();
-    Impl(const Impl &) = delete;
-    Impl &operator=(const Impl &) = delete;
+public:
+    explicit SystemWalk(std::size_t walks);
+    ~SystemWalk() override;
+    SystemWalk(const SystemWalk &) = delete;
+    SystemWalk &operator=(const SystemWalk &) = delete;
 
-    MoveResult openTop(const std::string &path, const EntryIdentity &expected);
-    MoveResult enterChild(std::string_view name, const EntryIdentity &expected);
-    MoveResult enterParent(const EntryIdentity &expected);
-    void close();
-    RemoveResult removeFile(std::string_view name, const EntryIdentity &expected);
+    MoveResult openTop(const std::string &path, const EntryIdentity &expected) override;
+    MoveResult enterChild(std::string_view name, const EntryIdentity &expected) override;
+    MoveResult enterParent(const EntryIdentity &expected) override;
+    bool hasCurrent() const override { return !m_levels.empty(); }
+    void close() override;
+    RemoveResult removeFile(std::string_view name, const EntryIdentity &expected) override;
 
     // An open directory of the way down, checked when it was entered.
     struct Level
     {
-        int fd = -1;
-        std::uint64_t device = 0;
-        std::uint64_t inode = 0;
+        UniqueFd fd;
+        std::uint64_t volume = 0;
+        std::uint64_t fileId = 0;
     };
 
-    // Makes `fd` (-1 with errno set when it could not be opened) the current directory.
-    MoveResult push(int fd, const EntryIdentity &expected);
-    int currentFd() const { return m_levels.empty() ? -1 : m_levels.back().fd; }
+    // Makes `fd` (none, with errno set, when it could not be opened) the current directory.
+    MoveResult push(UniqueFd fd, const EntryIdentity &expected);
+    int currentFd() const { return m_levels.empty() ? -1 : m_levels.back().fd.get(); }
     void popName();
     // Whether the current directory is still reached by its listed names: from the listed top,
     // looked up again by its path, when `whole`, else from the open directory a few levels up.
     MoveResult inPlace(bool whole);
     // Looks the listed top up again by its path, and finds it the directory the walk entered,
     // its last component the entry it was when the walk first opened it. Where that entry is a
-    // link, `fd` is what it leads to now; else -1, the top being the one held.
-    MoveResult topInPlace(int &fd);
-    // Whether `fd` (-1 with errno set when the lookup failed) is the current directory; closes it.
-    MoveResult isCurrent(int fd);
+    // link, `fd` is what it leads to now; else none, the top being the one held.
+    MoveResult topInPlace(UniqueFd &fd);
+    // Whether `fd` (none, with errno set, when the lookup failed) is the current directory.
+    MoveResult isCurrent(UniqueFd fd);
     // Lets the walk go when `check` failed, and tells why.
     RemoveResult lostPlace(const MoveResult &check);
     // Counts one move or removal; true when the whole chain is due to be checked.
@@ -192,14 +193,14 @@ struct TreeWalk::Impl
     {
         std::string path;
         std::string entryPath;
-        std::uint64_t entryDevice = 0;
-        std::uint64_t entryInode = 0;
+        std::uint64_t entryVolume = 0;
+        std::uint64_t entryFileId = 0;
         std::uint32_t entryType = 0;
-        std::uint64_t device = 0;
-        std::uint64_t inode = 0;
+        std::uint64_t volume = 0;
+        std::uint64_t fileId = 0;
     };
     Top m_top;
-    int m_topFd = -1; // the top, held open while the walk is in its tree
+    UniqueFd m_topFd; // the top, held open while the walk is in its tree
     // The path from the listed top to the current directory: names joined by "/", each starting
     // at its offset.
     std::string m_path;
@@ -208,65 +209,52 @@ struct TreeWalk::Impl
     std::string m_name; // a NUL-terminated copy of the name being used
 };
 
-TreeWalk::Impl::Impl(std::size_t walks)
-    : m_openLevels(
-        std::max<std::size_t>(3, directoriesKeptOpen() / std::max<std::size_t>(1, walks)))
+SystemWalk::SystemWalk(std::size_t walks)
+    : m_openLevels(directoriesKeptOpenPerWalk(walks))
 {
 }
 
-TreeWalk::Impl::~Impl()
+SystemWalk::~SystemWalk()
 {
     close();
 }
 
-void TreeWalk::Impl::close()
+void SystemWalk::close()
 {
-    for (const Level &level : m_levels)
-        ::close(level.fd);
     m_levels.clear();
-    if (m_topFd >= 0)
-        ::close(m_topFd);
-    m_topFd = -1;
+    m_topFd.reset();
     m_path.clear();
     m_nameStarts.clear();
 }
 
-MoveResult TreeWalk::Impl::push(int fd, const EntryIdentity &expected)
+MoveResult SystemWalk::push(UniqueFd fd, const EntryIdentity &expected)
 {
-    if (fd < 0)
+    if (!fd)
         return notMoved(errno);
     struct stat info;
-    MoveResult found { true, {} };
-    if (fstat(fd, &info) != 0)
-        found = { false, lastSystemError() };
-    else if (!isEntry(info, expected.device, expected.inode))
-        found = { false, {} };
-    if (!found) {
-        ::close(fd);
-        return found;
-    }
+    if (fstat(fd.get(), &info) != 0)
+        return { false, lastSystemError() };
+    if (!isEntry(info, expected.volume, expected.fileId))
+        return { false, {} };
     // Directories kept open above the current one; farther up, ".." is looked up.
-    if (m_levels.size() >= m_openLevels) {
-        ::close(m_levels.front().fd);
+    if (m_levels.size() >= m_openLevels)
         m_levels.erase(m_levels.begin());
-    }
-    m_levels.push_back({ fd, expected.device, expected.inode });
+    m_levels.push_back({ std::move(fd), expected.volume, expected.fileId });
     return { true, {} };
 }
 
-void TreeWalk::Impl::popName()
+void SystemWalk::popName()
 {
     const std::size_t start = m_nameStarts.back();
     m_nameStarts.pop_back();
     m_path.resize(start == 0 ? 0 : start - 1);
 }
 
-MoveResult TreeWalk::Impl::openTop(const std::string &path, const EntryIdentity &expected)
+MoveResult SystemWalk::openTop(const std::string &path, const EntryIdentity &expected)
 {
     close();
     // The listed directory itself is reached as the listing reached it.
-    // A path holding a NUL byte would be cut there and name another folder.
-    if (path.find('\0') != std::string::npos)
+    if (!isUsablePath(path))
         return { false, {} };
     std::string entryPath = path;
     while (entryPath.size() > 1 && entryPath.back() == '/')
@@ -274,43 +262,43 @@ MoveResult TreeWalk::Impl::openTop(const std::string &path, const EntryIdentity 
     struct stat entry;
     if (lstat(entryPath.c_str(), &entry) != 0)
         return notMoved(errno);
-    const MoveResult top = push(::open(path.c_str(), kDirectoryFlags), expected);
+    const MoveResult top = push(UniqueFd(::open(path.c_str(), kDirectoryFlags)), expected);
     if (!top)
         return top;
     const std::uint32_t entryType = entry.st_mode & S_IFMT;
     const bool known
-        = m_top.path == path && m_top.device == expected.device && m_top.inode == expected.inode;
+        = m_top.path == path && m_top.volume == expected.volume && m_top.fileId == expected.fileId;
     // A directory under the name must be the one opened; a link was followed to it. The entry
     // stays the one the walk found first: a link put in place of the folder since then ends
     // the walk, though it leads to the folder moved.
-    if ((S_ISDIR(entry.st_mode) && !isEntry(entry, expected.device, expected.inode))
+    if ((S_ISDIR(entry.st_mode) && !isEntry(entry, expected.volume, expected.fileId))
         || (known
-            && (!isEntry(entry, m_top.entryDevice, m_top.entryInode)
+            && (!isEntry(entry, m_top.entryVolume, m_top.entryFileId)
                 || entryType != m_top.entryType))) {
         close();
         return { false, {} };
     }
     if (!known) {
         m_top = { path, entryPath, static_cast<std::uint64_t>(entry.st_dev),
-            static_cast<std::uint64_t>(entry.st_ino), entryType, expected.device, expected.inode };
+            static_cast<std::uint64_t>(entry.st_ino), entryType, expected.volume, expected.fileId };
     }
-    m_topFd = fcntl(m_levels.back().fd, F_DUPFD_CLOEXEC, 0);
-    if (m_topFd < 0) {
+    m_topFd.reset(fcntl(m_levels.back().fd.get(), F_DUPFD_CLOEXEC, 0));
+    if (!m_topFd) {
         const MoveResult failed = notMoved(errno);
         close();
         return failed;
     }
-    m_checks.checked(nowMs());
+    m_checks.checked(monotonicMilliseconds());
     return top;
 }
 
-MoveResult TreeWalk::Impl::enterChild(std::string_view name, const EntryIdentity &expected)
+MoveResult SystemWalk::enterChild(std::string_view name, const EntryIdentity &expected)
 {
     if (m_levels.empty())
         return { false, {} };
     m_name.assign(name);
-    const MoveResult child
-        = push(openat(currentFd(), m_name.c_str(), kDirectoryFlags | O_NOFOLLOW), expected);
+    const MoveResult child = push(
+        UniqueFd(openat(currentFd(), m_name.c_str(), kDirectoryFlags | O_NOFOLLOW)), expected);
     if (!child)
         return child;
     m_nameStarts.push_back(m_path.empty() ? 0 : m_path.size() + 1);
@@ -325,29 +313,29 @@ MoveResult TreeWalk::Impl::enterChild(std::string_view name, const EntryIdentity
     return check;
 }
 
-MoveResult TreeWalk::Impl::enterParent(const EntryIdentity &expected)
+MoveResult SystemWalk::enterParent(const EntryIdentity &expected)
 {
     if (m_levels.empty() || m_nameStarts.empty()) {
         close();
         return { false, {} };
     }
     popName();
-    const Level child = m_levels.back();
+    Level child = std::move(m_levels.back());
     m_levels.pop_back();
     if (!m_levels.empty()) {
-        ::close(child.fd);
+        child.fd.reset();
         const Level &parent = m_levels.back();
-        if (parent.device != expected.device || parent.inode != expected.inode) {
+        if (parent.volume != expected.volume || parent.fileId != expected.fileId) {
             close();
             return { false, {} };
         }
     } else {
         // Above the directories kept open the parent is looked up, and checked like any move.
-        const int fd = openat(child.fd, "..", kDirectoryFlags | O_NOFOLLOW);
+        UniqueFd fd(openat(child.fd.get(), "..", kDirectoryFlags | O_NOFOLLOW));
         const int error = errno;
-        ::close(child.fd);
+        child.fd.reset();
         errno = error;
-        const MoveResult parent = push(fd, expected);
+        const MoveResult parent = push(std::move(fd), expected);
         if (!parent) {
             close();
             return parent;
@@ -359,12 +347,12 @@ MoveResult TreeWalk::Impl::enterParent(const EntryIdentity &expected)
     return check;
 }
 
-bool TreeWalk::Impl::checkWhenDue(bool move)
+bool SystemWalk::checkWhenDue(bool move)
 {
-    return m_checks.due(move, m_nameStarts.size(), nowMs());
+    return m_checks.due(move, m_nameStarts.size(), monotonicMilliseconds());
 }
 
-MoveResult TreeWalk::Impl::inPlace(bool whole)
+MoveResult SystemWalk::inPlace(bool whole)
 {
     const std::size_t depth = m_nameStarts.size();
     if (!whole) {
@@ -372,53 +360,47 @@ MoveResult TreeWalk::Impl::inPlace(bool whole)
             = std::min<std::size_t>({ depth, kNearLevels, m_levels.size() - 1 });
         if (levels == 0)
             return { true, {} };
-        const int from = m_levels[m_levels.size() - 1 - levels].fd;
-        return isCurrent(openBeneath(from, m_path, m_nameStarts[depth - levels]));
+        const int from = m_levels[m_levels.size() - 1 - levels].fd.get();
+        return isCurrent(UniqueFd(openBeneath(from, m_path, m_nameStarts[depth - levels])));
     }
-    int top = -1;
+    UniqueFd top;
     MoveResult found = topInPlace(top);
     if (found && depth > 0)
-        found = isCurrent(openBeneath(top >= 0 ? top : m_topFd, m_path, 0));
-    if (top >= 0)
-        ::close(top);
+        found = isCurrent(UniqueFd(openBeneath(top ? top.get() : m_topFd.get(), m_path, 0)));
     return found;
 }
 
-MoveResult TreeWalk::Impl::topInPlace(int &fd)
+MoveResult SystemWalk::topInPlace(UniqueFd &fd)
 {
     struct stat info;
     if (lstat(m_top.entryPath.c_str(), &info) != 0)
         return notMoved(errno);
-    if (!isEntry(info, m_top.entryDevice, m_top.entryInode)
+    if (!isEntry(info, m_top.entryVolume, m_top.entryFileId)
         || (info.st_mode & S_IFMT) != m_top.entryType)
         return { false, {} };
     // A directory under the name is the top the walk holds; a link is followed to what it
     // leads to now.
     if (S_ISDIR(info.st_mode))
         return { true, {} };
-    fd = ::open(m_top.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
+    fd.reset(::open(m_top.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!fd)
         return notMoved(errno);
-    if (fstat(fd, &info) != 0)
+    if (fstat(fd.get(), &info) != 0)
         return { false, lastSystemError() };
-    return { isEntry(info, m_top.device, m_top.inode), {} };
+    return { isEntry(info, m_top.volume, m_top.fileId), {} };
 }
 
-MoveResult TreeWalk::Impl::isCurrent(int fd)
+MoveResult SystemWalk::isCurrent(UniqueFd fd)
 {
-    if (fd < 0)
+    if (!fd)
         return notMoved(errno);
     struct stat info;
-    MoveResult same { true, {} };
-    if (fstat(fd, &info) != 0)
-        same = { false, lastSystemError() };
-    else if (!isEntry(info, m_levels.back().device, m_levels.back().inode))
-        same = { false, {} };
-    ::close(fd);
-    return same;
+    if (fstat(fd.get(), &info) != 0)
+        return { false, lastSystemError() };
+    return { isEntry(info, m_levels.back().volume, m_levels.back().fileId), {} };
 }
 
-RemoveResult TreeWalk::Impl::lostPlace(const MoveResult &check)
+RemoveResult SystemWalk::lostPlace(const MoveResult &check)
 {
     close();
     if (check.error)
@@ -442,29 +424,23 @@ RemoveResult unlinkFailure()
 RemoveResult removeLinkedFile(int dirFd, const char *name, const EntryIdentity &expected)
 {
     const auto held = RemovedLinks::lock();
-    const int fd = openat(dirFd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
+    const UniqueFd fd(openat(dirFd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd)
         return unlinkFailure();
     struct stat info;
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)
-        || !RemovedLinks::isListed(identityOf(info), expected)) {
-        ::close(fd);
+    if (fstat(fd.get(), &info) != 0 || S_ISDIR(info.st_mode)
+        || !RemovedLinks::isListed(identityOf(info), expected))
         return { Removal::Changed, {} };
-    }
-    if (unlinkat(dirFd, name, 0) != 0) {
-        const RemoveResult failure = unlinkFailure();
-        ::close(fd);
-        return failure;
-    }
-    if (fstat(fd, &info) == 0)
+    if (unlinkat(dirFd, name, 0) != 0)
+        return unlinkFailure();
+    if (fstat(fd.get(), &info) == 0)
         RemovedLinks::removed(identityOf(info), static_cast<std::uint64_t>(info.st_nlink));
-    ::close(fd);
     return { Removal::Removed, {} };
 }
 
 } // namespace
 
-RemoveResult TreeWalk::Impl::removeFile(std::string_view name, const EntryIdentity &expected)
+RemoveResult SystemWalk::removeFile(std::string_view name, const EntryIdentity &expected)
 {
     if (m_levels.empty())
         return { Removal::DirectoryChanged, {} };
@@ -492,41 +468,9 @@ RemoveResult TreeWalk::Impl::removeFile(std::string_view name, const EntryIdenti
     return unlinkFailure();
 }
 
-TreeWalk::TreeWalk(std::size_t walks)
-    : m_impl(std::make_unique<Impl>(walks))
+std::unique_ptr<TreeWalk::Impl> TreeWalk::Impl::forSystem(std::size_t walks)
 {
-}
-
-TreeWalk::~TreeWalk() = default;
-
-MoveResult TreeWalk::openTop(const std::string &path, const EntryIdentity &expected)
-{
-    return m_impl->openTop(path, expected);
-}
-
-MoveResult TreeWalk::enterChild(std::string_view name, const EntryIdentity &expected)
-{
-    return m_impl->enterChild(name, expected);
-}
-
-MoveResult TreeWalk::enterParent(const EntryIdentity &expected)
-{
-    return m_impl->enterParent(expected);
-}
-
-bool TreeWalk::hasCurrent() const
-{
-    return !m_impl->m_levels.empty();
-}
-
-void TreeWalk::close()
-{
-    m_impl->close();
-}
-
-RemoveResult TreeWalk::removeFile(std::string_view name, const EntryIdentity &expected)
-{
-    return m_impl->removeFile(name, expected);
+    return std::make_unique<SystemWalk>(walks);
 }
 
 std::size_t walksWithinDescriptorLimit(std::size_t wanted)

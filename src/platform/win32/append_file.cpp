@@ -1,5 +1,6 @@
 #include "platform/append_file.h"
 
+#include "platform/path_separator.h"
 #include "platform/win32/wide_text.h"
 
 #include <windows.h>
@@ -41,8 +42,7 @@ LockedAppendFile::~LockedAppendFile()
 SystemError LockedAppendFile::open(const std::string &path)
 {
     close();
-    // A path holding a NUL character would be cut there and name another file.
-    if (path.empty() || path.find('\0') != std::string::npos)
+    if (!isUsablePath(path))
         return kBadName;
     if (path.size() > kMaxPathLength)
         return kPathTooLong;

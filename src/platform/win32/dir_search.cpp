@@ -1,8 +1,11 @@
 #include "platform/dir_search.h"
 
+#include "platform/open_levels.h"
 #include "platform/path_separator.h"
+#include "platform/search_record.h"
 #include "platform/system_error.h"
 #include "platform/win32/file_identity.h"
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 
 #include <cstdint>
@@ -16,6 +19,8 @@ namespace platform {
 
 namespace {
 
+using win32::UniqueHandle;
+
 // Errors that say nothing about the directory, only that the process or the system has no
 // handle left: skipping the directory would hide files that are there.
 bool outOfHandles(DWORD error)
@@ -23,11 +28,6 @@ bool outOfHandles(DWORD error)
     return error == ERROR_TOO_MANY_OPEN_FILES;
 }
 
-// How many directories the search keeps open at once, however deep the tree: directories farther
-// up read their remaining entries into memory and close. A closed directory is opened again, when
-// the search comes back to it with subdirectories left to open, by its path below the nearest
-// directory still open.
-constexpr std::size_t kMostOpenLevels = 48;
 // The longest path, in UTF-16 units, that one open below a directory's handle takes.
 constexpr std::size_t kLongestRelativePath = 32000;
 
@@ -38,43 +38,6 @@ constexpr std::size_t kBufferBytes = std::size_t { 64 } * 1024;
 // that the search never stands in the way of another program.
 constexpr ACCESS_MASK kDirectoryAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-class UniqueHandle
-{
-public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE handle)
-        : m_handle(handle)
-    {
-    }
-    UniqueHandle(UniqueHandle &&other) noexcept
-        : m_handle(std::exchange(other.m_handle, INVALID_HANDLE_VALUE))
-    {
-    }
-    UniqueHandle &operator=(UniqueHandle &&other) noexcept
-    {
-        if (this != &other) {
-            close();
-            m_handle = std::exchange(other.m_handle, INVALID_HANDLE_VALUE);
-        }
-        return *this;
-    }
-    UniqueHandle(const UniqueHandle &) = delete;
-    UniqueHandle &operator=(const UniqueHandle &) = delete;
-    ~UniqueHandle() { close(); }
-
-    HANDLE get() const { return m_handle; }
-    explicit operator bool() const { return m_handle != INVALID_HANDLE_VALUE; }
-    void close()
-    {
-        if (m_handle != INVALID_HANDLE_VALUE)
-            CloseHandle(m_handle);
-        m_handle = INVALID_HANDLE_VALUE;
-    }
-
-private:
-    HANDLE m_handle = INVALID_HANDLE_VALUE;
-};
 
 enum class Kind : unsigned char {
     Directory, // to descend into
@@ -189,54 +152,56 @@ bool readEntries(Frame &frame, bool descend, std::vector<std::uint64_t> &buffer)
 class Search
 {
 public:
-    Search(bool descend, TreeVisitor &visitor)
+    Search(bool descend, TreeVisitor &visitor, const std::string &directory)
         : m_descend(descend)
         , m_visitor(visitor)
+        // How many directories the search keeps open at once, however deep the tree:
+        // directories farther up read their remaining entries into memory and close. A closed
+        // directory is opened again, when the search comes back to it with subdirectories left
+        // to open, by its path below the nearest directory still open.
+        , m_openLevels(directoriesKeptOpen())
+        , m_record(directory)
     {
     }
 
     SearchOutcome run(const std::string &directory)
     {
-        m_directory = directory;
-        if (!m_directory.empty() && m_directory.back() != '\\' && m_directory.back() != '/')
-            m_directory.push_back(kPathSeparator);
-        // An empty path, or one holding a NUL (which would cut it short and name another
-        // folder), names no folder.
+        // An unusable path (longPath gives none for it) names no folder.
         const std::wstring path = win32::longPath(directory);
         if (path.empty()) {
-            fail(ERROR_FILE_NOT_FOUND, m_directory, false);
-            return m_outcome;
+            fail(ERROR_FILE_NOT_FOUND, m_record.directory(), false);
+            return m_record.outcome();
         }
         // The searched directory itself is followed when it is a link or a junction: links are
         // never followed below it.
         UniqueHandle handle(CreateFileW(path.c_str(), kDirectoryAccess, kShareAll, nullptr,
             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         if (!handle) {
-            fail(GetLastError(), m_directory, false);
-            return m_outcome;
+            fail(GetLastError(), m_record.directory(), false);
+            return m_record.outcome();
         }
         EntryIdentity identity;
         DWORD error = locate(handle.get(), identity);
         if (error == 0 && identity.type != static_cast<std::uint32_t>(win32::EntryType::Directory))
             error = ERROR_DIRECTORY;
         if (error != 0) {
-            fail(error, m_directory, false);
-            return m_outcome;
+            fail(error, m_record.directory(), false);
+            return m_record.outcome();
         }
         Frame top;
         top.handle = std::move(handle);
         push(std::move(top), {}, identity);
-        while (!m_stack.empty() && !m_outcome.error)
+        while (!m_stack.empty() && !m_record.failed())
             step();
-        return m_outcome;
+        return m_record.outcome();
     }
 
 private:
     void push(Frame frame, std::string name, const EntryIdentity &identity)
     {
         frame.name = std::move(name);
-        frame.volumeSerial = identity.device;
-        frame.fileId = identity.inode;
+        frame.volumeSerial = identity.volume;
+        frame.fileId = identity.fileId;
         m_stack.push_back(std::move(frame));
         ++m_openHandles;
         m_visitor.enterDirectory(m_stack.back().name, identity);
@@ -261,12 +226,7 @@ private:
         if (entry.kind == Kind::Directory) {
             descendInto(frame, entry.name);
         } else if (entry.kind == Kind::File) {
-            FileEntry file;
-            file.name = entry.name;
-            file.sizeBytes = entry.sizeBytes;
-            file.modified = localTwoSecondTime(entry.identity.mtimeSeconds);
-            file.identity = entry.identity;
-            m_visitor.file(file);
+            reportFile(m_visitor, entry.name, entry.sizeBytes, entry.identity);
         }
     }
 
@@ -282,13 +242,13 @@ private:
             error = locate(child.get(), identity);
         if (error != 0) {
             if (outOfHandles(error))
-                fail(error, pathOf(level) + name + kPathSeparator, true);
+                fail(error, m_record.pathOf(m_stack, level) + name + kPathSeparator, true);
             return;
         }
         // Made a link or a junction since the directory was read: never followed.
         if (identity.type != static_cast<std::uint32_t>(win32::EntryType::Directory))
             return;
-        if (m_openHandles >= kMostOpenLevels && closeForDescent(frame, level))
+        if (m_openHandles >= m_openLevels && closeForDescent(frame, level))
             return;
         // `frame` may move when the stack grows; it is not used after this point.
         Frame opened;
@@ -317,7 +277,7 @@ private:
             if (!m_stack[parent].handle && needsHandle(m_stack[parent])) {
                 const DWORD error = reopen(parent);
                 if (outOfHandles(error)) {
-                    fail(error, pathOf(parent), parent > 0);
+                    fail(error, m_record.pathOf(m_stack, parent), parent > 0);
                     return;
                 }
             }
@@ -372,8 +332,8 @@ private:
             if (outOfHandles(error))
                 return error;
             const Frame &frame = m_stack[at];
-            if (error != 0 || identity.device != frame.volumeSerial
-                || identity.inode != frame.fileId
+            if (error != 0 || identity.volume != frame.volumeSerial
+                || identity.fileId != frame.fileId
                 || identity.type != static_cast<std::uint32_t>(win32::EntryType::Directory)) {
                 m_stack[level].dropRest();
                 return 0;
@@ -389,54 +349,35 @@ private:
     void closeHandle(Frame &frame)
     {
         if (frame.handle) {
-            frame.handle.close();
+            frame.handle.reset();
             --m_openHandles;
         }
     }
 
-    // Whether reading the directory at `level` failing with `error` ends the search: it does for
-    // the searched directory itself and for a lack of handles anywhere. Any other subdirectory
-    // that cannot be read further yields nothing more.
     bool readFailed(std::size_t level, DWORD error)
     {
-        if (error == 0 || (level > 0 && !outOfHandles(error)))
-            return false;
-        fail(error, pathOf(level), level > 0);
-        return true;
+        return m_record.readFailed(m_stack, level, static_cast<int>(error), outOfHandles(error));
     }
 
     void fail(DWORD error, std::string path, bool inSubdirectory)
     {
-        m_outcome.error = systemError(static_cast<int>(error));
-        m_outcome.path = std::move(path);
-        m_outcome.inSubdirectory = inSubdirectory;
-    }
-
-    // The path of the directory at `level` of the stack, ending in the separator.
-    std::string pathOf(std::size_t level) const
-    {
-        std::string path = m_directory;
-        for (std::size_t at = 1; at <= level; ++at) {
-            path += m_stack[at].name;
-            path.push_back(kPathSeparator);
-        }
-        return path;
+        m_record.fail(static_cast<int>(error), std::move(path), inSubdirectory);
     }
 
     bool m_descend;
     TreeVisitor &m_visitor;
-    std::string m_directory; // as given, ending in a separator
+    std::size_t m_openLevels;
+    SearchRecord m_record;
     std::vector<Frame> m_stack;
     std::size_t m_openHandles = 0;
     std::vector<std::uint64_t> m_buffer;
-    SearchOutcome m_outcome;
 };
 
 } // namespace
 
 SearchOutcome searchTree(const std::string &directory, bool descend, TreeVisitor &visitor)
 {
-    return Search(descend, visitor).run(directory);
+    return Search(descend, visitor, directory).run(directory);
 }
 
 } // namespace platform

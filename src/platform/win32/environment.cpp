@@ -1,5 +1,6 @@
 #include "platform/environment.h"
 
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 
 #include <vector>
@@ -39,13 +40,10 @@ bool pathExists(const std::string &path)
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return true;
     // A link or junction counts only when its target exists: opening it follows it.
-    const HANDLE target
-        = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (target == INVALID_HANDLE_VALUE)
-        return false;
-    CloseHandle(target);
-    return true;
+    const win32::UniqueHandle target(
+        CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return static_cast<bool>(target);
 }
 
 bool hasDisplay()

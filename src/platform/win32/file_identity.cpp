@@ -39,12 +39,12 @@ EntryIdentity identityOf(std::uint64_t volumeSerial, std::int64_t fileId,
     const EpochTime modified = epochTimeOf(lastWriteTime);
     const EpochTime changed = epochTimeOf(changeTime);
     EntryIdentity identity;
-    identity.device = volumeSerial;
-    identity.inode = static_cast<std::uint64_t>(fileId);
-    identity.mtimeSeconds = modified.seconds;
-    identity.mtimeNanoseconds = modified.nanoseconds;
-    identity.ctimeSeconds = changed.seconds;
-    identity.ctimeNanoseconds = changed.nanoseconds;
+    identity.volume = volumeSerial;
+    identity.fileId = static_cast<std::uint64_t>(fileId);
+    identity.modifiedSeconds = modified.seconds;
+    identity.modifiedNanoseconds = modified.nanoseconds;
+    identity.changedSeconds = changed.seconds;
+    identity.changedNanoseconds = changed.nanoseconds;
     identity.type = static_cast<std::uint32_t>(entryTypeOf(attributes));
     return identity;
 }

@@ -27,7 +27,7 @@ struct EpochTime
 };
 EpochTime epochTimeOf(std::int64_t fileTime);
 
-// An entry's identity: the volume's serial number as the device, the 64-bit file ID as the inode,
+// An entry's identity: the volume's serial number as the volume, the 64-bit file ID as its ID,
 // the last-write time as the modification time, the change time, and the type. The search builds
 // it from a directory entry, the deletion from the handle that deletes the file; both must give
 // the same for the same unchanged file. The volume serial number is the 64-bit one of FILE_ID_INFO,

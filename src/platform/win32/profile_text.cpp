@@ -1,6 +1,7 @@
 #include "platform/win32/profile_text.h"
 
 #include "platform/profile_file.h"
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 
 #include <windows.h>
@@ -61,39 +62,36 @@ std::optional<std::string> readProfileText(const std::string &path, SystemError 
     }
     // Backup semantics lets a folder be opened too, so that it is told apart from a file that
     // may not be read; the handle then says what it is.
-    const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ,
+    const UniqueHandle file(CreateFileW(wide.c_str(), GENERIC_READ,
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) {
         error = lastSystemError();
         return std::nullopt;
     }
     BY_HANDLE_FILE_INFORMATION info {};
-    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info)) {
+    if (GetFileType(file.get()) != FILE_TYPE_DISK
+        || !GetFileInformationByHandle(file.get(), &info)) {
         error = { ErrorKind::NotARegularFile, 0 };
-        CloseHandle(file);
         return std::nullopt;
     }
     // A folder is refused as Linux refuses it: access to it as a file is denied.
     if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         error = systemError(ERROR_ACCESS_DENIED);
-        CloseHandle(file);
         return std::nullopt;
     }
     std::string content;
     char buffer[65536];
     for (;;) {
         DWORD count = 0;
-        if (!ReadFile(file, buffer, sizeof buffer, &count, nullptr)) {
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &count, nullptr)) {
             error = lastSystemError();
-            CloseHandle(file);
             return std::nullopt;
         }
         if (count == 0)
             break;
         content.append(buffer, count);
     }
-    CloseHandle(file);
     return profileTextAsUtf8(std::move(content));
 }
 

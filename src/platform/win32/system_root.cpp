@@ -1,6 +1,7 @@
 #include "platform/system_root.h"
 
 #include "platform/win32/file_identity.h"
+#include "platform/win32/unique_handle.h"
 
 #include <windows.h>
 
@@ -15,15 +16,14 @@ bool isSystemRoot(const EntryIdentity &directory)
     if (length < 3 || length > MAX_PATH || windows[1] != L':')
         return false;
     const wchar_t root[] = { windows[0], L':', L'\\', L'\0' };
-    const HANDLE handle = CreateFileW(root, FILE_READ_ATTRIBUTES,
+    const win32::UniqueHandle handle(CreateFileW(root, FILE_READ_ATTRIBUTES,
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
+        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle)
         return false;
     EntryIdentity found;
-    const bool known = win32::identityOfHandle(handle, found);
-    CloseHandle(handle);
-    return known && found.device == directory.device && found.inode == directory.inode;
+    const bool known = win32::identityOfHandle(handle.get(), found);
+    return known && found.volume == directory.volume && found.fileId == directory.fileId;
 }
 
 } // namespace platform

@@ -1,9 +1,14 @@
 #include "platform/tree_walk.h"
 
 #include "platform/chain_checks.h"
+#include "platform/clock.h"
+#include "platform/open_levels.h"
+#include "platform/path_separator.h"
 #include "platform/removed_links.h"
 #include "platform/system_error.h"
+#include "platform/tree_walk_system.h"
 #include "platform/win32/file_identity.h"
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 
 #include <algorithm>
@@ -14,6 +19,8 @@
 namespace platform {
 
 namespace {
+
+using win32::UniqueHandle;
 
 // What a walk needs of a directory it holds: to open entries relative to it and to read its
 // identity. Others may go on reading, writing, renaming and deleting in it meanwhile.
@@ -26,10 +33,6 @@ constexpr ULONG kDirectoryOptions
     = FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT;
 constexpr ULONG kFileOptions = FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT;
 
-// Directories a walk keeps open; farther up, a directory is opened again from the listed top
-// by its names when the walk comes back to it. Handles are no scarce resource on Windows, but a
-// tree thousands of levels deep should not hold thousands of them.
-constexpr std::size_t kOpenLevels = 256;
 // The levels above a directory entered that are checked on the way down.
 constexpr std::size_t kNearLevels = ChainChecks::kNearLevels;
 
@@ -78,16 +81,12 @@ HANDLE openRelative(
 
 // Whether `handle` is the listed directory: a directory, no link or junction, with the volume and
 // file ID the listing recorded.
-bool isDirectory(HANDLE handle, std::uint64_t device, std::uint64_t inode)
+bool isDirectory(HANDLE handle, std::uint64_t volume, std::uint64_t fileId)
 {
     EntryIdentity found;
-    return win32::identityOfHandle(handle, found) && found.device == device && found.inode == inode
+    return win32::identityOfHandle(handle, found) && found.volume == volume
+        && found.fileId == fileId
         && found.type == static_cast<std::uint32_t>(win32::EntryType::Directory);
-}
-
-std::int64_t nowMs()
-{
-    return static_cast<std::int64_t>(GetTickCount64());
 }
 
 // What an open that failed with the system's `error` tells: that the directory is gone or
@@ -100,15 +99,10 @@ MoveResult notMoved(DWORD error)
     return { false, changed ? SystemError {} : systemError(static_cast<int>(error)) };
 }
 
-bool isSeparator(char c)
-{
-    return c == '\\' || c == '/';
-}
-
 bool isAbsolute(std::string_view path)
 {
-    return (path.size() >= 3 && path[1] == ':' && isSeparator(path[2]))
-        || (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]));
+    return (path.size() >= 3 && path[1] == ':' && isPathSeparator(path[2]))
+        || (path.size() >= 2 && isPathSeparator(path[0]) && isPathSeparator(path[1]));
 }
 
 // `path` as the system takes it: long paths in their long form.
@@ -129,53 +123,55 @@ HANDLE openByPath(const std::wstring &path)
 // error in GetLastError when it cannot be opened or read.
 bool entryIdentity(const std::wstring &path, EntryIdentity &identity)
 {
-    const HANDLE handle = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
+    UniqueHandle handle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!handle)
         return false;
-    const bool read = win32::identityOfHandle(handle, identity);
+    const bool read = win32::identityOfHandle(handle.get(), identity);
     const DWORD error = GetLastError();
-    CloseHandle(handle);
+    handle.reset();
     SetLastError(error);
     return read;
 }
 
 bool sameEntry(const EntryIdentity &a, const EntryIdentity &b)
 {
-    return a.device == b.device && a.inode == b.inode && a.type == b.type;
+    return a.volume == b.volume && a.fileId == b.fileId && a.type == b.type;
 }
 
 } // namespace
 
 // The walk's state on Windows: the open directories as handles, and every level's name and
 // identity down from the listed top.
-struct TreeWalk::Impl
+class SystemWalk final : public TreeWalk::Impl
 {
-    explicit Impl(std::size_t walks);
-    ~Impl();
-    Impl(const Impl &) = delete;
-    Impl &operator=(const Impl &) = delete;
+public:
+    explicit SystemWalk(std::size_t walks);
+    ~SystemWalk() override;
+    SystemWalk(const SystemWalk &) = delete;
+    SystemWalk &operator=(const SystemWalk &) = delete;
 
-    MoveResult openTop(const std::string &path, const EntryIdentity &expected);
-    MoveResult enterChild(std::string_view name, const EntryIdentity &expected);
-    MoveResult enterParent(const EntryIdentity &expected);
-    void close();
-    RemoveResult removeFile(std::string_view name, const EntryIdentity &expected);
+    MoveResult openTop(const std::string &path, const EntryIdentity &expected) override;
+    MoveResult enterChild(std::string_view name, const EntryIdentity &expected) override;
+    MoveResult enterParent(const EntryIdentity &expected) override;
+    bool hasCurrent() const override { return !m_levels.empty(); }
+    void close() override;
+    RemoveResult removeFile(std::string_view name, const EntryIdentity &expected) override;
 
     // A directory of the way down: its name in the level above (none for the top), its identity
     // as checked when it was entered, and its handle while it is kept open.
     struct Level
     {
         std::wstring name;
-        std::uint64_t device = 0;
-        std::uint64_t inode = 0;
-        HANDLE handle = nullptr;
+        std::uint64_t volume = 0;
+        std::uint64_t fileId = 0;
+        UniqueHandle handle;
 
         EntryIdentity identity() const
         {
             EntryIdentity identity;
-            identity.device = device;
-            identity.inode = inode;
+            identity.volume = volume;
+            identity.fileId = fileId;
             identity.type = static_cast<std::uint32_t>(win32::EntryType::Directory);
             return identity;
         }
@@ -183,8 +179,9 @@ struct TreeWalk::Impl
 
     // Makes `handle` the current directory; null when it could not be opened, for the
     // system's `error`.
-    MoveResult push(HANDLE handle, DWORD error, std::wstring name, const EntryIdentity &expected);
-    HANDLE current() const { return m_levels.back().handle; }
+    MoveResult push(
+        UniqueHandle handle, DWORD error, std::wstring name, const EntryIdentity &expected);
+    HANDLE current() const { return m_levels.back().handle.get(); }
     // Opens the levels from `from` (open, or `start` standing for it) down to `to` again by their
     // names, each checked against its identity; keeps the handles of those from `keepFrom` on.
     // Fails when one of them is no longer found in its place, or cannot be opened.
@@ -195,7 +192,7 @@ struct TreeWalk::Impl
     MoveResult inPlace(bool whole);
     // Looks the listed top up again by its path into `handle`, and finds it the directory the
     // walk entered, its last component the entry it was when the walk first opened it.
-    MoveResult topInPlace(HANDLE &handle);
+    MoveResult topInPlace(UniqueHandle &handle);
     // Lets the walk go when `check` failed, and tells why.
     RemoveResult lostPlace(const MoveResult &check);
     // Counts one move or removal; true when the whole chain is due to be checked.
@@ -220,53 +217,45 @@ struct TreeWalk::Impl
     EntryIdentity m_top;
 };
 
-TreeWalk::Impl::Impl(std::size_t walks)
-    : m_openLevels(std::max<std::size_t>(3, kOpenLevels / std::max<std::size_t>(1, walks)))
+SystemWalk::SystemWalk(std::size_t walks)
+    : m_openLevels(directoriesKeptOpenPerWalk(walks))
 {
 }
 
-TreeWalk::Impl::~Impl()
+SystemWalk::~SystemWalk()
 {
     close();
 }
 
-void TreeWalk::Impl::close()
+void SystemWalk::close()
 {
-    for (const Level &level : m_levels) {
-        if (level.handle)
-            NtClose(level.handle);
-    }
     m_levels.clear();
     m_firstOpen = 1;
 }
 
-MoveResult TreeWalk::Impl::push(
-    HANDLE handle, DWORD error, std::wstring name, const EntryIdentity &expected)
+MoveResult SystemWalk::push(
+    UniqueHandle handle, DWORD error, std::wstring name, const EntryIdentity &expected)
 {
     if (!handle)
         return notMoved(error);
-    if (!isDirectory(handle, expected.device, expected.inode)) {
-        NtClose(handle);
+    if (!isDirectory(handle.get(), expected.volume, expected.fileId))
         return { false, {} };
-    }
-    m_levels.push_back({ std::move(name), expected.device, expected.inode, handle });
+    m_levels.push_back({ std::move(name), expected.volume, expected.fileId, std::move(handle) });
     if (m_levels.size() - m_firstOpen > m_openLevels) {
-        NtClose(m_levels[m_firstOpen].handle);
-        m_levels[m_firstOpen].handle = nullptr;
+        m_levels[m_firstOpen].handle.reset();
         ++m_firstOpen;
     }
     return { true, {} };
 }
 
-MoveResult TreeWalk::Impl::openTop(const std::string &path, const EntryIdentity &expected)
+MoveResult SystemWalk::openTop(const std::string &path, const EntryIdentity &expected)
 {
     close();
     // The listed directory itself is reached as the listing reached it.
-    // A path holding a NUL character would be cut there and name another folder.
-    if (path.empty() || path.find('\0') != std::string::npos)
+    if (!isUsablePath(path))
         return { false, {} };
     std::string entryPath = path;
-    while (entryPath.size() > 1 && isSeparator(entryPath.back())
+    while (entryPath.size() > 1 && isPathSeparator(entryPath.back())
         && entryPath[entryPath.size() - 2] != ':')
         entryPath.pop_back();
     const std::wstring entryName = systemPath(entryPath);
@@ -274,10 +263,9 @@ MoveResult TreeWalk::Impl::openTop(const std::string &path, const EntryIdentity 
     if (!entryIdentity(entryName, entry))
         return notMoved(GetLastError());
     const std::wstring name = systemPath(path);
-    const HANDLE handle = openByPath(name);
-    const DWORD error = handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
-    const MoveResult top
-        = push(handle == INVALID_HANDLE_VALUE ? nullptr : handle, error, {}, expected);
+    UniqueHandle handle(openByPath(name));
+    const DWORD error = handle ? 0 : GetLastError();
+    const MoveResult top = push(std::move(handle), error, {}, expected);
     if (!top)
         return top;
     const bool known = m_topPath == path && sameEntry(m_top, m_levels[0].identity());
@@ -297,18 +285,18 @@ MoveResult TreeWalk::Impl::openTop(const std::string &path, const EntryIdentity 
         m_topEntry = entry;
         m_top = m_levels[0].identity();
     }
-    m_checks.checked(nowMs());
+    m_checks.checked(monotonicMilliseconds());
     return top;
 }
 
-MoveResult TreeWalk::Impl::enterChild(std::string_view name, const EntryIdentity &expected)
+MoveResult SystemWalk::enterChild(std::string_view name, const EntryIdentity &expected)
 {
     if (m_levels.empty())
         return { false, {} };
     std::wstring wide = win32::wideFromUtf8(name);
     DWORD error = 0;
-    const HANDLE handle = openRelative(current(), wide, kDirectoryAccess, kDirectoryOptions, error);
-    const MoveResult child = push(handle, error, std::move(wide), expected);
+    UniqueHandle handle(openRelative(current(), wide, kDirectoryAccess, kDirectoryOptions, error));
+    const MoveResult child = push(std::move(handle), error, std::move(wide), expected);
     if (!child)
         return child;
     // The child was found in the current directory; the current directory and those above it
@@ -319,17 +307,16 @@ MoveResult TreeWalk::Impl::enterChild(std::string_view name, const EntryIdentity
     return check;
 }
 
-MoveResult TreeWalk::Impl::enterParent(const EntryIdentity &expected)
+MoveResult SystemWalk::enterParent(const EntryIdentity &expected)
 {
     if (m_levels.size() < 2) {
         close();
         return { false, {} };
     }
-    NtClose(m_levels.back().handle);
     m_levels.pop_back();
     const std::size_t parent = m_levels.size() - 1;
     const Level &level = m_levels.back();
-    if (level.device != expected.device || level.inode != expected.inode) {
+    if (level.volume != expected.volume || level.fileId != expected.fileId) {
         close();
         return { false, {} };
     }
@@ -353,42 +340,38 @@ MoveResult TreeWalk::Impl::enterParent(const EntryIdentity &expected)
     return check;
 }
 
-MoveResult TreeWalk::Impl::reopen(
-    std::size_t from, std::size_t to, std::size_t keepFrom, HANDLE start)
+MoveResult SystemWalk::reopen(std::size_t from, std::size_t to, std::size_t keepFrom, HANDLE start)
 {
     // Every level is looked up afresh in the one found above it, also those held open: a handle
     // stays valid wherever its directory has moved, a lookup by name does not.
-    HANDLE parent = start ? start : m_levels[from].handle;
-    bool ownParent = false;
+    HANDLE parent = start ? start : m_levels[from].handle.get();
+    // The level above, while it is no handle the walk keeps.
+    UniqueHandle looked;
     for (std::size_t index = from + 1; index <= to; ++index) {
         Level &level = m_levels[index];
         DWORD error = 0;
-        const HANDLE handle
-            = openRelative(parent, level.name, kDirectoryAccess, kDirectoryOptions, error);
-        if (ownParent)
-            NtClose(parent);
+        UniqueHandle handle(
+            openRelative(parent, level.name, kDirectoryAccess, kDirectoryOptions, error));
+        looked.reset();
         if (!handle)
             return notMoved(error);
-        if (!isDirectory(handle, level.device, level.inode)) {
-            NtClose(handle);
+        if (!isDirectory(handle.get(), level.volume, level.fileId))
             return { false, {} };
-        }
-        ownParent = index < keepFrom || level.handle != nullptr;
-        if (!ownParent)
-            level.handle = handle;
-        parent = handle;
+        parent = handle.get();
+        if (index < keepFrom || level.handle)
+            looked = std::move(handle);
+        else
+            level.handle = std::move(handle);
     }
-    if (ownParent)
-        NtClose(parent);
     return { true, {} };
 }
 
-bool TreeWalk::Impl::checkWhenDue(bool move)
+bool SystemWalk::checkWhenDue(bool move)
 {
-    return m_checks.due(move, m_levels.size() - 1, nowMs());
+    return m_checks.due(move, m_levels.size() - 1, monotonicMilliseconds());
 }
 
-MoveResult TreeWalk::Impl::inPlace(bool whole)
+MoveResult SystemWalk::inPlace(bool whole)
 {
     const std::size_t depth = m_levels.size() - 1;
     std::size_t from = 0;
@@ -399,38 +382,30 @@ MoveResult TreeWalk::Impl::inPlace(bool whole)
     }
     if (!whole && from == depth)
         return { true, {} };
-    HANDLE top = nullptr;
+    UniqueHandle top;
     if (whole) {
         const MoveResult found = topInPlace(top);
-        if (!found || depth == 0) {
-            if (top)
-                CloseHandle(top);
+        if (!found || depth == 0)
             return found;
-        }
     }
     // Each level is looked up in the one above and checked; none is kept beyond the check.
-    const MoveResult found = reopen(from, depth, depth + 1, top);
-    if (top)
-        CloseHandle(top);
-    return found;
+    return reopen(from, depth, depth + 1, top.get());
 }
 
-MoveResult TreeWalk::Impl::topInPlace(HANDLE &handle)
+MoveResult SystemWalk::topInPlace(UniqueHandle &handle)
 {
     EntryIdentity entry;
     if (!entryIdentity(m_topEntryName, entry))
         return notMoved(GetLastError());
     if (!sameEntry(entry, m_topEntry))
         return { false, {} };
-    handle = openByPath(m_topName);
-    if (handle == INVALID_HANDLE_VALUE) {
-        handle = nullptr;
+    handle.reset(openByPath(m_topName));
+    if (!handle)
         return notMoved(GetLastError());
-    }
-    return { isDirectory(handle, m_top.device, m_top.inode), {} };
+    return { isDirectory(handle.get(), m_top.volume, m_top.fileId), {} };
 }
 
-RemoveResult TreeWalk::Impl::lostPlace(const MoveResult &check)
+RemoveResult SystemWalk::lostPlace(const MoveResult &check)
 {
     close();
     if (check.error)
@@ -438,7 +413,7 @@ RemoveResult TreeWalk::Impl::lostPlace(const MoveResult &check)
     return { Removal::DirectoryChanged, {} };
 }
 
-RemoveResult TreeWalk::Impl::removeFile(std::string_view name, const EntryIdentity &expected)
+RemoveResult SystemWalk::removeFile(std::string_view name, const EntryIdentity &expected)
 {
     if (m_levels.empty())
         return { Removal::DirectoryChanged, {} };
@@ -448,17 +423,17 @@ RemoveResult TreeWalk::Impl::removeFile(std::string_view name, const EntryIdenti
             return lostPlace(check);
     }
     DWORD error = 0;
-    const HANDLE file = openRelative(current(), win32::wideFromUtf8(name),
-        DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kFileOptions, error);
+    UniqueHandle file(openRelative(current(), win32::wideFromUtf8(name),
+        DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kFileOptions, error));
     if (!file)
         return failure(error);
     // The very entry about to be deleted is checked: a file rewritten or replaced since the
     // listing (a log rotated meanwhile) is not the file the user saw and confirmed, and a
     // directory, link or junction put in its place is no file of the listing. It stays.
     EntryIdentity found;
-    if (!win32::identityOfHandle(file, found)) {
+    if (!win32::identityOfHandle(file.get(), found)) {
         error = GetLastError();
-        NtClose(file);
+        file.reset();
         return failure(error);
     }
     // A file with other names, or one whose change time alone differs (another of its names
@@ -471,17 +446,17 @@ RemoveResult TreeWalk::Impl::removeFile(std::string_view name, const EntryIdenti
     // pass there, as on Linux only the status-change time the removal left could tell.
     FILE_STANDARD_INFO standard {};
     const bool linked
-        = GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)
+        = GetFileInformationByHandleEx(file.get(), FileStandardInfo, &standard, sizeof standard)
         && standard.NumberOfLinks > 1;
     std::unique_lock<std::mutex> held;
     bool listed = found == expected;
     if (linked || !listed) {
         held = RemovedLinks::lock();
-        listed
-            = win32::identityOfHandle(file, found) && RemovedLinks::isListedById(found, expected);
+        listed = win32::identityOfHandle(file.get(), found)
+            && RemovedLinks::isListedById(found, expected);
     }
     if (!listed || found.type == static_cast<std::uint32_t>(win32::EntryType::Directory)) {
-        NtClose(file);
+        file.reset();
         if (held)
             held.unlock();
         // Under Wine an entry of a directory moved away reads differently: the directory's
@@ -497,7 +472,7 @@ RemoveResult TreeWalk::Impl::removeFile(std::string_view name, const EntryIdenti
         FILE_DISPOSITION_INFO_EX disposition {};
         disposition.Flags = FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS;
         deleted = SetFileInformationByHandle(
-            file, kFileDispositionInfoEx, &disposition, sizeof disposition);
+            file.get(), kFileDispositionInfoEx, &disposition, sizeof disposition);
         if (!deleted) {
             const DWORD refusal = GetLastError();
             if (refusal == ERROR_INVALID_PARAMETER || refusal == ERROR_NOT_SUPPORTED
@@ -511,11 +486,12 @@ RemoveResult TreeWalk::Impl::removeFile(std::string_view name, const EntryIdenti
         FILE_DISPOSITION_INFO disposition {};
         disposition.DeleteFile = TRUE;
         deleted = SetFileInformationByHandle(
-            file, FileDispositionInfo, &disposition, sizeof disposition);
+            file.get(), FileDispositionInfo, &disposition, sizeof disposition);
         if (!deleted)
             error = GetLastError();
     }
-    NtClose(file);
+    // The classic delete happens here, as the handle closes.
+    file.reset();
     if (deleted && held)
         RemovedLinks::removed(found, linked ? standard.NumberOfLinks - 1 : 0);
     if (deleted)
@@ -523,11 +499,11 @@ RemoveResult TreeWalk::Impl::removeFile(std::string_view name, const EntryIdenti
     return failure(error);
 }
 
-RemoveResult TreeWalk::Impl::failure(DWORD error)
+RemoveResult SystemWalk::failure(DWORD error)
 {
     // The directory itself may have moved: Wine then refuses to open or delete anything in it,
     // and a file no longer found there may well still exist elsewhere. That is told first.
-    m_checks.checked(nowMs());
+    m_checks.checked(monotonicMilliseconds());
     const MoveResult check = inPlace(true);
     if (!check)
         return lostPlace(check);
@@ -539,41 +515,9 @@ RemoveResult TreeWalk::Impl::failure(DWORD error)
     return { Removal::Refused, systemError(static_cast<int>(error)) };
 }
 
-TreeWalk::TreeWalk(std::size_t walks)
-    : m_impl(std::make_unique<Impl>(walks))
+std::unique_ptr<TreeWalk::Impl> TreeWalk::Impl::forSystem(std::size_t walks)
 {
-}
-
-TreeWalk::~TreeWalk() = default;
-
-MoveResult TreeWalk::openTop(const std::string &path, const EntryIdentity &expected)
-{
-    return m_impl->openTop(path, expected);
-}
-
-MoveResult TreeWalk::enterChild(std::string_view name, const EntryIdentity &expected)
-{
-    return m_impl->enterChild(name, expected);
-}
-
-MoveResult TreeWalk::enterParent(const EntryIdentity &expected)
-{
-    return m_impl->enterParent(expected);
-}
-
-bool TreeWalk::hasCurrent() const
-{
-    return !m_impl->m_levels.empty();
-}
-
-void TreeWalk::close()
-{
-    m_impl->close();
-}
-
-RemoveResult TreeWalk::removeFile(std::string_view name, const EntryIdentity &expected)
-{
-    return m_impl->removeFile(name, expected);
+    return std::make_unique<SystemWalk>(walks);
 }
 
 std::size_t walksWithinDescriptorLimit(std::size_t wanted)

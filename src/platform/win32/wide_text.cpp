@@ -1,5 +1,7 @@
 #include "platform/win32/wide_text.h"
 
+#include "platform/path_separator.h"
+
 #include <windows.h>
 
 namespace platform::win32 {
@@ -192,7 +194,7 @@ std::wstring extendedLengthForm(std::wstring_view fullPath)
 
 std::wstring longPath(std::string_view path)
 {
-    if (path.empty() || path.find('\0') != std::string_view::npos)
+    if (!isUsablePath(path))
         return {};
     std::wstring wide = wideFromUtf8(path);
     // The extended form is taken as the caller wrote it.

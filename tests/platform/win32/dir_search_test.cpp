@@ -1,4 +1,5 @@
 #include "platform/dir_search.h"
+#include "platform/open_levels.h"
 #include "platform/win32/file_identity.h"
 #include "platform/win32/wide_text.h"
 
@@ -312,12 +313,12 @@ TEST(SearchTree, GivesSizesTimesAndTheIdentityTheDeletionChecks)
     const auto &early = recorder.entry("before-1970.txt");
     EXPECT_EQ(summer.sizeBytes, 12345U);
     EXPECT_EQ(winter.sizeBytes, 0U);
-    EXPECT_EQ(summer.identity.mtimeSeconds, 1626344431);
-    EXPECT_EQ(summer.identity.mtimeNanoseconds, 123456700U);
-    EXPECT_EQ(winter.identity.mtimeSeconds, 1578643200);
-    EXPECT_EQ(winter.identity.mtimeNanoseconds, 0U);
-    EXPECT_EQ(early.identity.mtimeSeconds, -1);
-    EXPECT_EQ(early.identity.mtimeNanoseconds, 500000000U);
+    EXPECT_EQ(summer.identity.modifiedSeconds, 1626344431);
+    EXPECT_EQ(summer.identity.modifiedNanoseconds, 123456700U);
+    EXPECT_EQ(winter.identity.modifiedSeconds, 1578643200);
+    EXPECT_EQ(winter.identity.modifiedNanoseconds, 0U);
+    EXPECT_EQ(early.identity.modifiedSeconds, -1);
+    EXPECT_EQ(early.identity.modifiedNanoseconds, 500000000U);
 
     // The deletion reads the identity from the file's handle: it must be the search's, field
     // for field, and the volume the directory's.
@@ -325,10 +326,10 @@ TEST(SearchTree, GivesSizesTimesAndTheIdentityTheDeletionChecks)
         EXPECT_EQ(entry.identity, identityOfPath(tree.wide(entry.name))) << entry.name;
         EXPECT_EQ(
             entry.identity.type, static_cast<std::uint32_t>(platform::win32::EntryType::File));
-        EXPECT_EQ(entry.identity.device, recorder.directories.front().device);
+        EXPECT_EQ(entry.identity.volume, recorder.directories.front().volume);
     }
     EXPECT_EQ(recorder.directories.front(), identityOfPath(tree.wide("")));
-    EXPECT_NE(summer.identity.inode, winter.identity.inode);
+    EXPECT_NE(summer.identity.fileId, winter.identity.fileId);
 }
 
 TEST(SearchTree, GivesLocalTimesWithTheOffsetOfTheirOwnDate)
@@ -588,32 +589,35 @@ std::vector<std::string> makeChain(const Win32Tree &tree, int levels)
 
 } // namespace
 
-TEST(SearchTree, KeepsDepthFirstNestingBeyondTheOpenLevels)
+TEST(SearchTree, ReopensClosedLevelsByPathInTheSystemsOrderWithFewHandles)
 {
     Win32Tree tree;
-    makeChain(tree, 70);
+    const std::size_t keptOpen = platform::directoriesKeptOpen();
+    const std::size_t levels = keptOpen + 22;
+    makeChain(tree, static_cast<int>(levels));
     DWORD handlesBefore = 0;
     GetProcessHandleCount(GetCurrentProcess(), &handlesBefore);
 
-    DeepRecorder recorder(71);
+    DeepRecorder recorder(levels + 1);
     ASSERT_FALSE(platform::searchTree(tree.root(), true, recorder).error);
-    EXPECT_EQ(recorder.files.size(), 70U * 4U);
+    EXPECT_EQ(recorder.files.size(), levels * 4U);
     EXPECT_EQ(recorder.events, expectedEvents(tree, true));
-    // A handle per level would be 71 more.
-    EXPECT_LT(recorder.handlesAtDeepest, handlesBefore + 55);
+    // A handle per level would be `levels` + 1 more.
+    EXPECT_LT(recorder.handlesAtDeepest, handlesBefore + keptOpen + 7);
 }
 
 TEST(SearchTree, DropsTheRestOfALevelMovedWhileItWasClosed)
 {
     Win32Tree tree;
-    const std::vector<std::string> chain = makeChain(tree, 60);
-    // Level 50, closed while the search is deeper, is moved away and another folder of its name
-    // put in its place: the search must not go on in the impostor.
-    const std::string level = chain[49];
-    const std::string moved = chain[48] + "/moved";
+    // Level `closed`, shut while the search is deeper, is moved away and another folder of its
+    // name put in its place: the search must not go on in the impostor.
+    const std::size_t closed = platform::directoriesKeptOpen() + 2;
+    const std::vector<std::string> chain = makeChain(tree, static_cast<int>(closed + 10));
+    const std::string level = chain[closed - 1];
+    const std::string moved = chain[closed - 2] + "/moved";
     bool wasMoved = false;
     DWORD moveError = 0;
-    DeepRecorder recorder(61);
+    DeepRecorder recorder(closed + 11);
     recorder.atDeepest = [&] {
         wasMoved = MoveFileW(tree.wide(level).c_str(), tree.wide(moved).c_str());
         moveError = wasMoved ? 0 : GetLastError();
@@ -632,40 +636,12 @@ TEST(SearchTree, DropsTheRestOfALevelMovedWhileItWasClosed)
     for (const std::string &file : recorder.files)
         EXPECT_EQ(file.find("impostor"), std::string::npos) << file;
     // The levels above the moved one are searched whole: the folders beside the chain hold the
-    // files counted here, from the root down to level 49.
+    // files counted here, from the root down to the level above the moved one.
+    const auto above = static_cast<std::ptrdiff_t>(closed - 1);
     EXPECT_EQ(std::count_if(recorder.files.begin(), recorder.files.end(),
-                  [](const std::string &file) {
+                  [&](const std::string &file) {
                       return file.ends_with("beside.txt")
-                          && std::count(file.begin(), file.end(), '/') <= 49;
+                          && std::count(file.begin(), file.end(), '/') <= above;
                   }),
-        49 * 3);
-}
-
-TEST(SearchTree, SaysWhyTheDirectoryCouldNotBeSearched)
-{
-    Win32Tree tree;
-    tree.writeFile("file.txt");
-
-    const struct
-    {
-        std::string directory;
-        platform::ErrorKind kind;
-        std::string path;
-    } cases[] = {
-        { tree.path("missing"), platform::ErrorKind::NotFound, tree.path("missing") + "\\" },
-        { tree.path("missing/below"), platform::ErrorKind::NotFound,
-            tree.path("missing/below") + "\\" },
-        { tree.path("file.txt"), platform::ErrorKind::NotADirectory, tree.path("file.txt") + "\\" },
-        { "", platform::ErrorKind::NotFound, "" },
-        { tree.root() + std::string(1, '\0') + "x", platform::ErrorKind::NotFound,
-            tree.root() + std::string(1, '\0') + "x\\" },
-    };
-    for (const auto &[directory, kind, path] : cases) {
-        Recorder recorder;
-        const platform::SearchOutcome outcome = platform::searchTree(directory, true, recorder);
-        EXPECT_EQ(outcome.error.kind, kind) << directory << ": " << outcome.error.code;
-        EXPECT_EQ(outcome.path, path);
-        EXPECT_FALSE(outcome.inSubdirectory);
-        EXPECT_TRUE(recorder.events.empty()) << directory;
-    }
+        above * 3);
 }

@@ -1,0 +1,95 @@
+// What the directory search promises on every system, tested against the portable temporary tree.
+#include "platform/dir_search.h"
+#include "platform/open_levels.h"
+#include "platform/path_separator.h"
+#include "support/temp_tree.h"
+
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
+#include <vector>
+
+using testing_support::TempTree;
+
+namespace {
+
+// Records every file with the path of the directories entered to reach it, "/" between them.
+class Recorder : public platform::TreeVisitor
+{
+public:
+    void enterDirectory(std::string_view name, const platform::EntryIdentity &) override
+    {
+        m_path.emplace_back(name);
+        ++directoriesEntered;
+    }
+    void leaveDirectory() override { m_path.pop_back(); }
+    void file(const platform::FileEntry &entry) override
+    {
+        std::string path;
+        for (std::size_t i = 1; i < m_path.size(); ++i)
+            path += m_path[i] + "/";
+        files.push_back(path + std::string(entry.name));
+    }
+
+    std::vector<std::string> files;
+    int directoriesEntered = 0;
+
+private:
+    std::vector<std::string> m_path;
+};
+
+} // namespace
+
+TEST(SearchContract, SaysWhyTheDirectoryCouldNotBeSearched)
+{
+    TempTree tree;
+    tree.writeFile("file.txt");
+    const std::string separator(1, platform::kPathSeparator);
+    const std::string cut = tree.path() + std::string(1, '\0') + "x";
+    const struct
+    {
+        std::string directory;
+        platform::ErrorKind kind;
+        std::string path; // as reported: ending in a separator
+    } cases[] = {
+        { "", platform::ErrorKind::NotFound, "" },
+        { tree / "missing/", platform::ErrorKind::NotFound, tree / "missing/" },
+        { tree / "missing", platform::ErrorKind::NotFound, tree / "missing" + separator },
+        { tree / "missing/below", platform::ErrorKind::NotFound,
+            tree / "missing/below" + separator },
+        { tree / "file.txt", platform::ErrorKind::NotADirectory, tree / "file.txt" + separator },
+        // A NUL byte would cut the path short and name the tree itself.
+        { cut, platform::ErrorKind::NotFound, cut + separator },
+    };
+    for (const auto &[directory, kind, path] : cases) {
+        Recorder recorder;
+        const platform::SearchOutcome outcome = platform::searchTree(directory, true, recorder);
+        EXPECT_EQ(outcome.error.kind, kind) << directory << ": " << outcome.error.code;
+        EXPECT_EQ(outcome.path, path);
+        EXPECT_FALSE(outcome.inSubdirectory);
+        EXPECT_TRUE(recorder.files.empty()) << directory;
+        EXPECT_EQ(recorder.directoriesEntered, 0) << directory;
+    }
+}
+
+TEST(SearchContract, KeepsDepthFirstNestingBeyondTheOpenLevels)
+{
+    // Several files on every level of a tree deeper than the levels kept open, so that the search
+    // has to close directories and find them again on the way back up.
+    TempTree tree;
+    const int levels = static_cast<int>(platform::directoriesKeptOpen()) + 22;
+    std::set<std::string> expected;
+    std::string level;
+    for (int depth = 0; depth < levels; ++depth) {
+        for (const char *name : { "a", "m", "z" }) {
+            tree.writeFile(level + name);
+            expected.insert(level + name);
+        }
+        level += "d/";
+    }
+    Recorder recorder;
+    ASSERT_FALSE(platform::searchTree(tree.path(), true, recorder).error);
+    EXPECT_EQ(recorder.files.size(), expected.size());
+    EXPECT_EQ(std::set<std::string>(recorder.files.begin(), recorder.files.end()), expected);
+    EXPECT_EQ(recorder.directoriesEntered, levels);
+}
