@@ -231,6 +231,8 @@ TEST(DeleteListed, WorkersStopSoonAfterTheLogFailsAndTheErrorNamesWhatWentUnlogg
 #endif
 }
 
+// Runs stopped by a signal, which only Linux sends.
+#ifndef _WIN32
 namespace {
 
 // Old files in `folders` folders of `files` each below "data", listed with subfolders.
@@ -265,6 +267,7 @@ StoppedRun stoppedRun(const TempTree &tree, const core::JobState &state)
 }
 
 } // namespace
+#endif
 
 TEST(DeleteListed, AKilledRunLeavesNoMoreThanAFewDeletionsPerWorkerWithoutTheirLine)
 {
