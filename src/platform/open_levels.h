@@ -19,4 +19,8 @@ inline std::size_t directoriesKeptOpenPerWalk(std::size_t walks)
     return std::max(kFewestPerWalk, directoriesKeptOpen() / std::max<std::size_t>(1, walks));
 }
 
+// How many of `wanted` walks may run at once on the descriptors or handles the process may open, at
+// least one: under a low limit (`ulimit -n`) fewer walks rather than walks that fail.
+std::size_t walksWithinDescriptorLimit(std::size_t wanted);
+
 } // namespace platform

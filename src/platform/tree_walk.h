@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/dir_search.h"
+#include "platform/open_levels.h"
 #include "platform/system_error.h"
 
 #include <cstdint>
@@ -94,9 +95,5 @@ public:
 private:
     std::unique_ptr<Impl> m_impl;
 };
-
-// How many of `wanted` walks may run at once on the descriptors or handles the process may open, at
-// least one: under a low limit (`ulimit -n`) fewer walks rather than walks that fail.
-std::size_t walksWithinDescriptorLimit(std::size_t wanted);
 
 } // namespace platform

@@ -3,6 +3,7 @@
 #include "platform/chain_checks.h"
 #include "platform/clock.h"
 #include "platform/linux/entry_identity.h"
+#include "platform/linux/open_beneath.h"
 #include "platform/linux/unique_fd.h"
 #include "platform/open_levels.h"
 #include "platform/path_separator.h"
@@ -11,14 +12,9 @@
 #include "platform/tree_walk_system.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <ctime>
 #include <fcntl.h>
-#include <linux/openat2.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace platform {
@@ -26,14 +22,10 @@ namespace platform {
 namespace {
 
 constexpr int kDirectoryFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY;
-// Directories looked up only to compare them are opened as mere handles.
-constexpr int kCheckFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 // The levels above a directory entered that are checked on the way down, from the directory
 // held open that far up.
 constexpr std::uint64_t kNearLevels = ChainChecks::kNearLevels;
-// The longest path handed to the system in one lookup; longer ones are looked up in steps.
-constexpr std::size_t kLookupBytes = 4000;
 
 bool isEntry(const struct stat &info, std::uint64_t volume, std::uint64_t fileId)
 {
@@ -62,79 +54,6 @@ MoveResult notMoved(int error)
 {
     const bool changed = error == ENOENT || error == ENOTDIR || error == ELOOP || error == EXDEV;
     return { false, changed ? SystemError {} : systemError(error) };
-}
-
-std::atomic<bool> g_noOpenat2 { false };
-
-// Opens the directory `path` (names joined by "/", no more than kLookupBytes) below `dirFd`,
-// following no link and never leaving `dirFd`'s tree. -1 with errno set on failure.
-int openStep(int dirFd, const std::string &path)
-{
-    if (!g_noOpenat2.load(std::memory_order_relaxed)) {
-        open_how how {};
-        how.flags = static_cast<std::uint64_t>(kCheckFlags);
-        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-        // A rename anywhere on the system during the lookup makes it fail with EAGAIN.
-        long fd = -1;
-        for (int attempt = 0; attempt < 4; ++attempt) {
-            fd = syscall(SYS_openat2, dirFd, path.c_str(), &how, sizeof how);
-            if (fd >= 0 || errno != EAGAIN)
-                break;
-        }
-        if (fd >= 0 || errno != ENOSYS)
-            return static_cast<int>(fd);
-        g_noOpenat2.store(true, std::memory_order_relaxed);
-    }
-    // Kernels before 5.6: a name at a time, each opened without following a link.
-    int fd = dirFd;
-    std::size_t start = 0;
-    std::string name;
-    while (start <= path.size()) {
-        std::size_t end = path.find('/', start);
-        if (end == std::string::npos)
-            end = path.size();
-        name.assign(path, start, end - start);
-        const int next = openat(fd, name.c_str(), kCheckFlags);
-        const int error = errno;
-        if (fd != dirFd)
-            ::close(fd);
-        if (next < 0) {
-            errno = error;
-            return -1;
-        }
-        fd = next;
-        start = end + 1;
-    }
-    return fd;
-}
-
-// Opens the directory `path`, from offset `from` on, below `dirFd` as openStep does, in steps of
-// whole names when it is longer than one lookup takes.
-int openBeneath(int dirFd, const std::string &path, std::size_t from)
-{
-    int fd = dirFd;
-    std::string step;
-    for (;;) {
-        std::size_t end = path.size();
-        if (end - from > kLookupBytes) {
-            end = path.rfind('/', from + kLookupBytes);
-            if (end == std::string::npos || end <= from) {
-                // No name is that long; the path cannot be one the walk built.
-                if (fd != dirFd)
-                    ::close(fd);
-                errno = ENAMETOOLONG;
-                return -1;
-            }
-        }
-        step.assign(path, from, end - from);
-        const int next = openStep(fd, step);
-        if (fd != dirFd)
-            ::close(fd);
-        if (next < 0 || end == path.size())
-            return next;
-        fd = next;
-        from = end + 1;
-    }
 }
 
 } // namespace
@@ -471,21 +390,6 @@ RemoveResult SystemWalk::removeFile(std::string_view name, const EntryIdentity &
 std::unique_ptr<TreeWalk::Impl> TreeWalk::Impl::forSystem(std::size_t walks)
 {
     return std::make_unique<SystemWalk>(walks);
-}
-
-std::size_t walksWithinDescriptorLimit(std::size_t wanted)
-{
-    // A walk holds at least three directories and, while it checks its chain, a few more; the
-    // rest of the program keeps its standard streams, its log and a few others.
-    constexpr rlim_t kPerWalk = 6;
-    constexpr rlim_t kForTheRest = 10;
-    rlimit limit {};
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-        return std::max<std::size_t>(1, wanted);
-    const rlim_t walks
-        = limit.rlim_cur > kForTheRest ? (limit.rlim_cur - kForTheRest) / kPerWalk : 0;
-    return std::clamp<std::size_t>(static_cast<std::size_t>(std::min<rlim_t>(walks, SIZE_MAX)), 1,
-        std::max<std::size_t>(1, wanted));
 }
 
 } // namespace platform

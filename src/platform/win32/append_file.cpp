@@ -18,13 +18,6 @@ constexpr SystemError kPathTooLong { ErrorKind::BadName, ERROR_FILENAME_EXCED_RA
 // A write the system took only a part of: the disk or the quota is full.
 constexpr SystemError kShortWrite { ErrorKind::DiskFull, 101 };
 
-bool isAbsolute(std::string_view path)
-{
-    const auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
-    return (path.size() >= 3 && path[1] == ':' && isSeparator(path[2]))
-        || (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]));
-}
-
 } // namespace
 
 struct LockedAppendFile::Handle
@@ -47,7 +40,7 @@ SystemError LockedAppendFile::open(const std::string &path)
     if (path.size() > kMaxPathLength)
         return kPathTooLong;
     // Absolute paths go in their long form, so that no length limit of the old API applies.
-    const std::wstring name = isAbsolute(path) ? win32::longPath(path) : win32::wideFromUtf8(path);
+    const std::wstring name = win32::systemPath(path);
     // Others may read the log while it is open, but not write it: a second run opening it gets a
     // sharing violation, the lock. Cutting a torn line off needs the right to write, not only to
     // append; since nobody else can write, the file pointer stays at the end, where every write

@@ -11,4 +11,10 @@ std::size_t directoriesKeptOpen()
     return kKeptOpen;
 }
 
+std::size_t walksWithinDescriptorLimit(std::size_t wanted)
+{
+    // Windows has no limit of open handles that a process could be given.
+    return std::max<std::size_t>(1, wanted);
+}
+
 } // namespace platform

@@ -1,18 +1,15 @@
 #include "platform/tree_walk.h"
 
-#include "platform/chain_checks.h"
 #include "platform/clock.h"
 #include "platform/open_levels.h"
 #include "platform/path_separator.h"
-#include "platform/removed_links.h"
 #include "platform/system_error.h"
-#include "platform/tree_walk_system.h"
 #include "platform/win32/file_identity.h"
+#include "platform/win32/system_walk.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 
 #include <algorithm>
-#include <atomic>
 #include <windows.h>
 #include <winternl.h>
 
@@ -20,6 +17,7 @@ namespace platform {
 
 namespace {
 
+using win32::openRelative;
 using win32::UniqueHandle;
 
 // What a walk needs of a directory it holds: to open entries relative to it and to read its
@@ -31,18 +29,6 @@ constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // followed.
 constexpr ULONG kDirectoryOptions
     = FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT;
-constexpr ULONG kFileOptions = FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT;
-
-// The levels above a directory entered that are checked on the way down.
-constexpr std::size_t kNearLevels = ChainChecks::kNearLevels;
-
-// The POSIX delete's information class. mingw-w64's headers hide it behind a version test that
-// no _WIN32_WINNT passes; its number follows FileIdExtdDirectoryRestartInfo, as in Windows' SDK.
-constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
-
-// Whether the POSIX delete (the name goes at once, even while others hold the file open) was
-// refused as unknown: older systems and Wine know only the classic disposition.
-std::atomic<bool> g_noPosixDelete { false };
 
 // A name the walk may hand to the system relative to a directory: exactly one entry of it. A
 // separator would reach through a link further down, a colon would name a stream of the file.
@@ -52,32 +38,8 @@ bool isSingleName(std::wstring_view name)
         && name.find_first_of(std::wstring_view(L"\\/:\0", 4)) == std::wstring_view::npos;
 }
 
-// Opens `name` relative to the open directory `parent` as NtCreateFile does. Returns the
-// handle, or null with `error` set to the system's error number.
-HANDLE openRelative(
-    HANDLE parent, std::wstring_view name, ACCESS_MASK access, ULONG options, DWORD &error)
-{
-    error = 0;
-    if (!isSingleName(name)) {
-        error = ERROR_INVALID_NAME;
-        return nullptr;
-    }
-    UNICODE_STRING objectName {};
-    objectName.Buffer = const_cast<PWSTR>(name.data());
-    objectName.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-    objectName.MaximumLength = objectName.Length;
-    OBJECT_ATTRIBUTES attributes {};
-    InitializeObjectAttributes(&attributes, &objectName, OBJ_CASE_INSENSITIVE, parent, nullptr);
-    IO_STATUS_BLOCK status {};
-    HANDLE handle = nullptr;
-    const NTSTATUS result = NtCreateFile(&handle, access, &attributes, &status, nullptr, 0,
-        kShareAll, FILE_OPEN, options, nullptr, 0);
-    if (result < 0) {
-        error = RtlNtStatusToDosError(result);
-        return nullptr;
-    }
-    return handle;
-}
+// The levels above a directory entered that are checked on the way down.
+constexpr std::size_t kNearLevels = ChainChecks::kNearLevels;
 
 // Whether `handle` is the listed directory: a directory, no link or junction, with the volume and
 // file ID the listing recorded.
@@ -97,18 +59,6 @@ MoveResult notMoved(DWORD error)
     const bool changed = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
         || error == ERROR_DIRECTORY || error == ERROR_INVALID_NAME;
     return { false, changed ? SystemError {} : systemError(static_cast<int>(error)) };
-}
-
-bool isAbsolute(std::string_view path)
-{
-    return (path.size() >= 3 && path[1] == ':' && isPathSeparator(path[2]))
-        || (path.size() >= 2 && isPathSeparator(path[0]) && isPathSeparator(path[1]));
-}
-
-// `path` as the system takes it: long paths in their long form.
-std::wstring systemPath(const std::string &path)
-{
-    return isAbsolute(path) ? win32::longPath(path) : win32::wideFromUtf8(path);
 }
 
 // Opens the directory `path` as the listing reached it, following a link or junction on the way.
@@ -141,81 +91,34 @@ bool sameEntry(const EntryIdentity &a, const EntryIdentity &b)
 
 } // namespace
 
-// The walk's state on Windows: the open directories as handles, and every level's name and
-// identity down from the listed top.
-class SystemWalk final : public TreeWalk::Impl
+namespace win32 {
+
+HANDLE openRelative(
+    HANDLE parent, std::wstring_view name, ACCESS_MASK access, ULONG options, DWORD &error)
 {
-public:
-    explicit SystemWalk(std::size_t walks);
-    ~SystemWalk() override;
-    SystemWalk(const SystemWalk &) = delete;
-    SystemWalk &operator=(const SystemWalk &) = delete;
+    error = 0;
+    if (!isSingleName(name)) {
+        error = ERROR_INVALID_NAME;
+        return nullptr;
+    }
+    UNICODE_STRING objectName {};
+    objectName.Buffer = const_cast<PWSTR>(name.data());
+    objectName.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    objectName.MaximumLength = objectName.Length;
+    OBJECT_ATTRIBUTES attributes {};
+    InitializeObjectAttributes(&attributes, &objectName, OBJ_CASE_INSENSITIVE, parent, nullptr);
+    IO_STATUS_BLOCK status {};
+    HANDLE handle = nullptr;
+    const NTSTATUS result = NtCreateFile(&handle, access, &attributes, &status, nullptr, 0,
+        kShareAll, FILE_OPEN, options, nullptr, 0);
+    if (result < 0) {
+        error = RtlNtStatusToDosError(result);
+        return nullptr;
+    }
+    return handle;
+}
 
-    MoveResult openTop(const std::string &path, const EntryIdentity &expected) override;
-    MoveResult enterChild(std::string_view name, const EntryIdentity &expected) override;
-    MoveResult enterParent(const EntryIdentity &expected) override;
-    bool hasCurrent() const override { return !m_levels.empty(); }
-    void close() override;
-    RemoveResult removeFile(std::string_view name, const EntryIdentity &expected) override;
-
-    // A directory of the way down: its name in the level above (none for the top), its identity
-    // as checked when it was entered, and its handle while it is kept open.
-    struct Level
-    {
-        std::wstring name;
-        std::uint64_t volume = 0;
-        std::uint64_t fileId = 0;
-        UniqueHandle handle;
-
-        EntryIdentity identity() const
-        {
-            EntryIdentity identity;
-            identity.volume = volume;
-            identity.fileId = fileId;
-            identity.type = static_cast<std::uint32_t>(win32::EntryType::Directory);
-            return identity;
-        }
-    };
-
-    // Makes `handle` the current directory; null when it could not be opened, for the
-    // system's `error`.
-    MoveResult push(
-        UniqueHandle handle, DWORD error, std::wstring name, const EntryIdentity &expected);
-    HANDLE current() const { return m_levels.back().handle.get(); }
-    // Opens the levels from `from` (open, or `start` standing for it) down to `to` again by their
-    // names, each checked against its identity; keeps the handles of those from `keepFrom` on.
-    // Fails when one of them is no longer found in its place, or cannot be opened.
-    MoveResult reopen(
-        std::size_t from, std::size_t to, std::size_t keepFrom, HANDLE start = nullptr);
-    // Whether the current directory is still reached by its listed names: from the listed top,
-    // looked up again by its path, when `whole`, else from the open directory a few levels up.
-    MoveResult inPlace(bool whole);
-    // Looks the listed top up again by its path into `handle`, and finds it the directory the
-    // walk entered, its last component the entry it was when the walk first opened it.
-    MoveResult topInPlace(UniqueHandle &handle);
-    // Lets the walk go when `check` failed, and tells why.
-    RemoveResult lostPlace(const MoveResult &check);
-    // Counts one move or removal; true when the whole chain is due to be checked.
-    bool checkWhenDue(bool move);
-    // What became of a file whose opening or deletion failed with the system's `error`.
-    RemoveResult failure(DWORD error);
-
-    // The listed top first (always open), the current directory last. Those from m_firstOpen on
-    // are open, so that a move up needs no lookup; those between are opened again from the top.
-    std::vector<Level> m_levels;
-    std::size_t m_firstOpen = 1;
-    std::size_t m_openLevels; // how many below the top stay open at most
-    ChainChecks m_checks;
-    // The listed top as the walk first opened it, kept when the walk closes: its path as the
-    // listing reached it (which may lead through links of the user's), the same path without a
-    // final separator, so that its last component is looked at and not followed, and the
-    // identities of the entry found under that and of the directory the path led to.
-    std::string m_topPath;
-    std::wstring m_topName;
-    std::wstring m_topEntryName;
-    EntryIdentity m_topEntry;
-    EntryIdentity m_top;
-};
+} // namespace win32
 
 SystemWalk::SystemWalk(std::size_t walks)
     : m_openLevels(directoriesKeptOpenPerWalk(walks))
@@ -258,11 +161,11 @@ MoveResult SystemWalk::openTop(const std::string &path, const EntryIdentity &exp
     while (entryPath.size() > 1 && isPathSeparator(entryPath.back())
         && entryPath[entryPath.size() - 2] != ':')
         entryPath.pop_back();
-    const std::wstring entryName = systemPath(entryPath);
+    const std::wstring entryName = win32::systemPath(entryPath);
     EntryIdentity entry;
     if (!entryIdentity(entryName, entry))
         return notMoved(GetLastError());
-    const std::wstring name = systemPath(path);
+    const std::wstring name = win32::systemPath(path);
     UniqueHandle handle(openByPath(name));
     const DWORD error = handle ? 0 : GetLastError();
     const MoveResult top = push(std::move(handle), error, {}, expected);
@@ -413,117 +316,9 @@ RemoveResult SystemWalk::lostPlace(const MoveResult &check)
     return { Removal::DirectoryChanged, {} };
 }
 
-RemoveResult SystemWalk::removeFile(std::string_view name, const EntryIdentity &expected)
-{
-    if (m_levels.empty())
-        return { Removal::DirectoryChanged, {} };
-    if (checkWhenDue(false)) {
-        const MoveResult check = inPlace(true);
-        if (!check)
-            return lostPlace(check);
-    }
-    DWORD error = 0;
-    UniqueHandle file(openRelative(current(), win32::wideFromUtf8(name),
-        DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kFileOptions, error));
-    if (!file)
-        return failure(error);
-    // The very entry about to be deleted is checked: a file rewritten or replaced since the
-    // listing (a log rotated meanwhile) is not the file the user saw and confirmed, and a
-    // directory, link or junction put in its place is no file of the listing. It stays.
-    EntryIdentity found;
-    if (!win32::identityOfHandle(file.get(), found)) {
-        error = GetLastError();
-        file.reset();
-        return failure(error);
-    }
-    // A file with other names, or one whose change time alone differs (another of its names
-    // removed already), is looked at and removed under the record of removed names, so that
-    // walks in other folders never see its removal half done. Removing a name changes the
-    // change time under the others; on NTFS the file ID alone tells a file from one that took
-    // its place (see RemovedLinks::isListedById). Under Wine the ID is the Unix inode number,
-    // which a new file may take once every name is gone: a file that lost its last name to
-    // another hand meanwhile and was replaced by one with the same ID and write time would
-    // pass there, as on Linux only the status-change time the removal left could tell.
-    FILE_STANDARD_INFO standard {};
-    const bool linked
-        = GetFileInformationByHandleEx(file.get(), FileStandardInfo, &standard, sizeof standard)
-        && standard.NumberOfLinks > 1;
-    std::unique_lock<std::mutex> held;
-    bool listed = found == expected;
-    if (linked || !listed) {
-        held = RemovedLinks::lock();
-        listed = win32::identityOfHandle(file.get(), found)
-            && RemovedLinks::isListedById(found, expected);
-    }
-    if (!listed || found.type == static_cast<std::uint32_t>(win32::EntryType::Directory)) {
-        file.reset();
-        if (held)
-            held.unlock();
-        // Under Wine an entry of a directory moved away reads differently: the directory's
-        // move is what changed, and is told as such.
-        if (const MoveResult check = inPlace(true); !check)
-            return lostPlace(check);
-        return { Removal::Changed, {} };
-    }
-    // The POSIX delete takes the name away at once; the classic one when the handle closes, just
-    // below. Neither clears the read-only attribute: a read-only file is refused and stays.
-    bool deleted = false;
-    if (!g_noPosixDelete.load(std::memory_order_relaxed)) {
-        FILE_DISPOSITION_INFO_EX disposition {};
-        disposition.Flags = FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS;
-        deleted = SetFileInformationByHandle(
-            file.get(), kFileDispositionInfoEx, &disposition, sizeof disposition);
-        if (!deleted) {
-            const DWORD refusal = GetLastError();
-            if (refusal == ERROR_INVALID_PARAMETER || refusal == ERROR_NOT_SUPPORTED
-                || refusal == ERROR_INVALID_FUNCTION)
-                g_noPosixDelete.store(true, std::memory_order_relaxed);
-            else
-                error = refusal;
-        }
-    }
-    if (!deleted && error == 0) {
-        FILE_DISPOSITION_INFO disposition {};
-        disposition.DeleteFile = TRUE;
-        deleted = SetFileInformationByHandle(
-            file.get(), FileDispositionInfo, &disposition, sizeof disposition);
-        if (!deleted)
-            error = GetLastError();
-    }
-    // The classic delete happens here, as the handle closes.
-    file.reset();
-    if (deleted && held)
-        RemovedLinks::removed(found, linked ? standard.NumberOfLinks - 1 : 0);
-    if (deleted)
-        return { Removal::Removed, {} };
-    return failure(error);
-}
-
-RemoveResult SystemWalk::failure(DWORD error)
-{
-    // The directory itself may have moved: Wine then refuses to open or delete anything in it,
-    // and a file no longer found there may well still exist elsewhere. That is told first.
-    m_checks.checked(monotonicMilliseconds());
-    const MoveResult check = inPlace(true);
-    if (!check)
-        return lostPlace(check);
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-        return { Removal::Gone, {} };
-    // Another program holds the file open and does not share its deletion.
-    if (error == ERROR_SHARING_VIOLATION)
-        return { Removal::Refused, { ErrorKind::InUse, static_cast<int>(error) } };
-    return { Removal::Refused, systemError(static_cast<int>(error)) };
-}
-
 std::unique_ptr<TreeWalk::Impl> TreeWalk::Impl::forSystem(std::size_t walks)
 {
     return std::make_unique<SystemWalk>(walks);
-}
-
-std::size_t walksWithinDescriptorLimit(std::size_t wanted)
-{
-    // Windows has no limit of open handles that a process could be given.
-    return std::max<std::size_t>(1, wanted);
 }
 
 } // namespace platform

@@ -97,6 +97,14 @@ void appendUtf8(std::string &out, char32_t code)
     }
 }
 
+// Whether `path` is a full one: it begins with a drive ("C:\") or a share ("\\").
+template <typename Char> bool isFullPath(std::basic_string_view<Char> path)
+{
+    const auto isSeparator = [](Char c) { return c == Char('\\') || c == Char('/'); };
+    return (path.size() >= 3 && path[1] == Char(':') && isSeparator(path[2]))
+        || (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]));
+}
+
 } // namespace
 
 std::wstring wideFromUtf8(std::string_view text)
@@ -209,17 +217,20 @@ std::wstring longPath(std::string_view path)
     // The system's full path has lost the final dots and blanks of each name, which the
     // extended form keeps (a name may end in them): full paths are resolved here, and relative
     // ones only take the current folder from the system.
-    const auto isSeparator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
-    const bool onDrive = wide.size() >= 3 && wide[1] == L':' && isSeparator(wide[2]);
-    const bool onShare = wide.size() >= 2 && isSeparator(wide[0]) && isSeparator(wide[1]);
-    if (onDrive || onShare)
+    if (isFullPath(std::wstring_view(wide)))
         return extendedLengthForm(wide);
+    const auto isSeparator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
     const bool fromCurrentFolder = !isSeparator(wide[0]) && !(wide.size() >= 2 && wide[1] == L':');
     if (!fromCurrentFolder)
         return extendedLengthForm(full);
     const std::wstring current = systemText(
         [](wchar_t *buffer, DWORD size) { return GetCurrentDirectoryW(size, buffer); });
     return current.empty() ? std::wstring() : extendedLengthForm(current + L"\\" + wide);
+}
+
+std::wstring systemPath(std::string_view path)
+{
+    return isFullPath(path) ? longPath(path) : wideFromUtf8(path);
 }
 
 } // namespace platform::win32

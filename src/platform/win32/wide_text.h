@@ -33,4 +33,9 @@ std::wstring extendedLengthForm(std::wstring_view fullPath);
 // empty, holds a NUL byte (cut there it would name another file) or cannot be made full.
 std::wstring longPath(std::string_view path);
 
+// `path` as the calls that open a file by its path are given it: a full path (on a drive or a
+// share) in the extended-length form of longPath, a relative one as it stands, for the system to
+// resolve against the current folder.
+std::wstring systemPath(std::string_view path);
+
 } // namespace platform::win32
