@@ -18,12 +18,27 @@ MoveResult TreeWalk::openTop(const std::string &path, const EntryIdentity &expec
 
 MoveResult TreeWalk::enterChild(std::string_view name, const EntryIdentity &expected)
 {
-    return m_impl->enterChild(name, expected);
+    const MoveResult child = m_impl->enterChild(name, expected);
+    if (!child)
+        return child;
+    // The child was found in the current directory; the current directory and those above it
+    // may have moved since they were entered.
+    return kept(m_impl->inPlace(m_impl->checkWhenDue(true)));
 }
 
 MoveResult TreeWalk::enterParent(const EntryIdentity &expected)
 {
-    return m_impl->enterParent(expected);
+    const MoveResult parent = m_impl->enterParent(expected);
+    if (!parent || !m_impl->checkWhenDue(true))
+        return parent;
+    return kept(m_impl->inPlace(true));
+}
+
+MoveResult TreeWalk::kept(const MoveResult &check)
+{
+    if (!check)
+        m_impl->close();
+    return check;
 }
 
 bool TreeWalk::hasCurrent() const
@@ -38,6 +53,13 @@ void TreeWalk::close()
 
 RemoveResult TreeWalk::removeFile(std::string_view name, const EntryIdentity &expected)
 {
+    if (!m_impl->hasCurrent())
+        return { Removal::DirectoryChanged, {} };
+    if (m_impl->checkWhenDue(false)) {
+        const MoveResult check = m_impl->inPlace(true);
+        if (!check)
+            return m_impl->lostPlace(check);
+    }
     return m_impl->removeFile(name, expected);
 }
 

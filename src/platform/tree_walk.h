@@ -93,6 +93,9 @@ public:
     class Impl;
 
 private:
+    // `check`, the walk let go when it failed.
+    MoveResult kept(const MoveResult &check);
+
     std::unique_ptr<Impl> m_impl;
 };
 

@@ -62,10 +62,7 @@ MoveResult notMoved(int error)
 class SystemWalk final : public TreeWalk::Impl
 {
 public:
-    explicit SystemWalk(std::size_t walks);
-    ~SystemWalk() override;
-    SystemWalk(const SystemWalk &) = delete;
-    SystemWalk &operator=(const SystemWalk &) = delete;
+    using TreeWalk::Impl::Impl;
 
     MoveResult openTop(const std::string &path, const EntryIdentity &expected) override;
     MoveResult enterChild(std::string_view name, const EntryIdentity &expected) override;
@@ -73,6 +70,8 @@ public:
     bool hasCurrent() const override { return !m_levels.empty(); }
     void close() override;
     RemoveResult removeFile(std::string_view name, const EntryIdentity &expected) override;
+    MoveResult inPlace(bool whole) override;
+    std::size_t depth() const override { return m_nameStarts.size(); }
 
     // An open directory of the way down, checked when it was entered.
     struct Level
@@ -86,24 +85,16 @@ public:
     MoveResult push(UniqueFd fd, const EntryIdentity &expected);
     int currentFd() const { return m_levels.empty() ? -1 : m_levels.back().fd.get(); }
     void popName();
-    // Whether the current directory is still reached by its listed names: from the listed top,
-    // looked up again by its path, when `whole`, else from the open directory a few levels up.
-    MoveResult inPlace(bool whole);
     // Looks the listed top up again by its path, and finds it the directory the walk entered,
     // its last component the entry it was when the walk first opened it. Where that entry is a
     // link, `fd` is what it leads to now; else none, the top being the one held.
     MoveResult topInPlace(UniqueFd &fd);
     // Whether `fd` (none, with errno set, when the lookup failed) is the current directory.
     MoveResult isCurrent(UniqueFd fd);
-    // Lets the walk go when `check` failed, and tells why.
-    RemoveResult lostPlace(const MoveResult &check);
-    // Counts one move or removal; true when the whole chain is due to be checked.
-    bool checkWhenDue(bool move);
 
     // The current directory last, and above it the directories it was entered from, so that a
     // move up needs no lookup; only the nearest few are kept open, however deep the tree is.
     std::vector<Level> m_levels;
-    std::size_t m_openLevels; // how many of them stay open at most
     // The listed top as the walk first opened it, kept when the walk closes: its path as the
     // listing reached it (which may lead through links of the user's), the same path without a
     // final "/", so that its last component is looked at and not followed, the entry found under
@@ -124,19 +115,8 @@ public:
     // at its offset.
     std::string m_path;
     std::vector<std::size_t> m_nameStarts;
-    ChainChecks m_checks;
     std::string m_name; // a NUL-terminated copy of the name being used
 };
-
-SystemWalk::SystemWalk(std::size_t walks)
-    : m_openLevels(directoriesKeptOpenPerWalk(walks))
-{
-}
-
-SystemWalk::~SystemWalk()
-{
-    close();
-}
 
 void SystemWalk::close()
 {
@@ -224,12 +204,7 @@ MoveResult SystemWalk::enterChild(std::string_view name, const EntryIdentity &ex
     if (!m_path.empty())
         m_path.push_back('/');
     m_path += name;
-    // The child was found in the current directory; the current directory and those above it
-    // may have moved since they were entered.
-    const MoveResult check = inPlace(checkWhenDue(true));
-    if (!check)
-        close();
-    return check;
+    return child;
 }
 
 MoveResult SystemWalk::enterParent(const EntryIdentity &expected)
@@ -260,15 +235,7 @@ MoveResult SystemWalk::enterParent(const EntryIdentity &expected)
             return parent;
         }
     }
-    const MoveResult check = checkWhenDue(true) ? inPlace(true) : MoveResult { true, {} };
-    if (!check)
-        close();
-    return check;
-}
-
-bool SystemWalk::checkWhenDue(bool move)
-{
-    return m_checks.due(move, m_nameStarts.size(), monotonicMilliseconds());
+    return { true, {} };
 }
 
 MoveResult SystemWalk::inPlace(bool whole)
@@ -319,14 +286,6 @@ MoveResult SystemWalk::isCurrent(UniqueFd fd)
     return { isEntry(info, m_levels.back().volume, m_levels.back().fileId), {} };
 }
 
-RemoveResult SystemWalk::lostPlace(const MoveResult &check)
-{
-    close();
-    if (check.error)
-        return { Removal::Refused, check.error };
-    return { Removal::DirectoryChanged, {} };
-}
-
 namespace {
 
 RemoveResult unlinkFailure()
@@ -361,13 +320,6 @@ RemoveResult removeLinkedFile(int dirFd, const char *name, const EntryIdentity &
 
 RemoveResult SystemWalk::removeFile(std::string_view name, const EntryIdentity &expected)
 {
-    if (m_levels.empty())
-        return { Removal::DirectoryChanged, {} };
-    if (checkWhenDue(false)) {
-        const MoveResult check = inPlace(true);
-        if (!check)
-            return lostPlace(check);
-    }
     m_name.assign(name);
     struct stat info;
     if (fstatat(currentFd(), m_name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/chain_checks.h"
 #include "platform/tree_walk_system.h"
 #include "platform/win32/file_identity.h"
 #include "platform/win32/unique_handle.h"
@@ -31,10 +30,7 @@ HANDLE openRelative(
 class SystemWalk final : public TreeWalk::Impl
 {
 public:
-    explicit SystemWalk(std::size_t walks);
-    ~SystemWalk() override;
-    SystemWalk(const SystemWalk &) = delete;
-    SystemWalk &operator=(const SystemWalk &) = delete;
+    using TreeWalk::Impl::Impl;
 
     MoveResult openTop(const std::string &path, const EntryIdentity &expected) override;
     MoveResult enterChild(std::string_view name, const EntryIdentity &expected) override;
@@ -42,6 +38,8 @@ public:
     bool hasCurrent() const override { return !m_levels.empty(); }
     void close() override;
     RemoveResult removeFile(std::string_view name, const EntryIdentity &expected) override;
+    MoveResult inPlace(bool whole) override;
+    std::size_t depth() const override { return m_levels.empty() ? 0 : m_levels.size() - 1; }
 
     // A directory of the way down: its name in the level above (none for the top), its identity
     // as checked when it was entered, and its handle while it is kept open.
@@ -72,16 +70,9 @@ public:
     // Fails when one of them is no longer found in its place, or cannot be opened.
     MoveResult reopen(
         std::size_t from, std::size_t to, std::size_t keepFrom, HANDLE start = nullptr);
-    // Whether the current directory is still reached by its listed names: from the listed top,
-    // looked up again by its path, when `whole`, else from the open directory a few levels up.
-    MoveResult inPlace(bool whole);
     // Looks the listed top up again by its path into `handle`, and finds it the directory the
     // walk entered, its last component the entry it was when the walk first opened it.
     MoveResult topInPlace(win32::UniqueHandle &handle);
-    // Lets the walk go when `check` failed, and tells why.
-    RemoveResult lostPlace(const MoveResult &check);
-    // Counts one move or removal; true when the whole chain is due to be checked.
-    bool checkWhenDue(bool move);
     // What became of a file whose opening or deletion failed with the system's `error`.
     RemoveResult failure(DWORD error);
 
@@ -89,8 +80,6 @@ public:
     // are open, so that a move up needs no lookup; those between are opened again from the top.
     std::vector<Level> m_levels;
     std::size_t m_firstOpen = 1;
-    std::size_t m_openLevels; // how many below the top stay open at most
-    ChainChecks m_checks;
     // The listed top as the walk first opened it, kept when the walk closes: its path as the
     // listing reached it (which may lead through links of the user's), the same path without a
     // final separator, so that its last component is looked at and not followed, and the

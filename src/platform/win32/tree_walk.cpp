@@ -120,16 +120,6 @@ HANDLE openRelative(
 
 } // namespace win32
 
-SystemWalk::SystemWalk(std::size_t walks)
-    : m_openLevels(directoriesKeptOpenPerWalk(walks))
-{
-}
-
-SystemWalk::~SystemWalk()
-{
-    close();
-}
-
 void SystemWalk::close()
 {
     m_levels.clear();
@@ -199,15 +189,7 @@ MoveResult SystemWalk::enterChild(std::string_view name, const EntryIdentity &ex
     std::wstring wide = win32::wideFromUtf8(name);
     DWORD error = 0;
     UniqueHandle handle(openRelative(current(), wide, kDirectoryAccess, kDirectoryOptions, error));
-    const MoveResult child = push(std::move(handle), error, std::move(wide), expected);
-    if (!child)
-        return child;
-    // The child was found in the current directory; the current directory and those above it
-    // may have moved since they were entered.
-    const MoveResult check = inPlace(checkWhenDue(true));
-    if (!check)
-        close();
-    return check;
+    return push(std::move(handle), error, std::move(wide), expected);
 }
 
 MoveResult SystemWalk::enterParent(const EntryIdentity &expected)
@@ -237,10 +219,7 @@ MoveResult SystemWalk::enterParent(const EntryIdentity &expected)
         }
         m_firstOpen = keepFrom;
     }
-    const MoveResult check = checkWhenDue(true) ? inPlace(true) : MoveResult { true, {} };
-    if (!check)
-        close();
-    return check;
+    return { true, {} };
 }
 
 MoveResult SystemWalk::reopen(std::size_t from, std::size_t to, std::size_t keepFrom, HANDLE start)
@@ -267,11 +246,6 @@ MoveResult SystemWalk::reopen(std::size_t from, std::size_t to, std::size_t keep
             level.handle = std::move(handle);
     }
     return { true, {} };
-}
-
-bool SystemWalk::checkWhenDue(bool move)
-{
-    return m_checks.due(move, m_levels.size() - 1, monotonicMilliseconds());
 }
 
 MoveResult SystemWalk::inPlace(bool whole)
@@ -306,14 +280,6 @@ MoveResult SystemWalk::topInPlace(UniqueHandle &handle)
     if (!handle)
         return notMoved(GetLastError());
     return { isDirectory(handle.get(), m_top.volume, m_top.fileId), {} };
-}
-
-RemoveResult SystemWalk::lostPlace(const MoveResult &check)
-{
-    close();
-    if (check.error)
-        return { Removal::Refused, check.error };
-    return { Removal::DirectoryChanged, {} };
 }
 
 std::unique_ptr<TreeWalk::Impl> TreeWalk::Impl::forSystem(std::size_t walks)

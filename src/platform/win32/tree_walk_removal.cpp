@@ -31,13 +31,6 @@ std::atomic<bool> g_noPosixDelete { false };
 
 RemoveResult SystemWalk::removeFile(std::string_view name, const EntryIdentity &expected)
 {
-    if (m_levels.empty())
-        return { Removal::DirectoryChanged, {} };
-    if (checkWhenDue(false)) {
-        const MoveResult check = inPlace(true);
-        if (!check)
-            return lostPlace(check);
-    }
     DWORD error = 0;
     UniqueHandle file(win32::openRelative(current(), win32::wideFromUtf8(name),
         DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kFileOptions, error));
