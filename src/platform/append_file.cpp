@@ -27,4 +27,17 @@ SystemError LockedAppendFile::appendLines(std::string_view lines, std::size_t &w
     return error;
 }
 
+SystemError LockedAppendFile::write(std::string_view bytes, std::size_t &done)
+{
+    done = 0;
+    while (done < bytes.size()) {
+        std::size_t written = 0;
+        const SystemError error = writeSome(bytes.substr(done), written);
+        done += written;
+        if (error)
+            return error;
+    }
+    return {};
+}
+
 } // namespace platform

@@ -39,6 +39,9 @@ public:
 private:
     // Writes `bytes`; `done` tells how many were written, also when the write failed.
     SystemError write(std::string_view bytes, std::size_t &done);
+    // Hands `bytes` (not empty) to the system once; `written` tells how many it took, at least one
+    // unless it failed.
+    SystemError writeSome(std::string_view bytes, std::size_t &written);
     // Removes the last `written` bytes, the part of an append that failed.
     void cutBack(std::size_t written);
 

@@ -46,21 +46,23 @@ SystemError LockedAppendFile::open(const std::string &path)
     return {};
 }
 
-SystemError LockedAppendFile::write(std::string_view bytes, std::size_t &done)
+SystemError LockedAppendFile::writeSome(std::string_view bytes, std::size_t &written)
 {
-    done = 0;
+    written = 0;
     if (!m_handle)
         return systemError(EBADF);
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(m_handle->fd, bytes.data() + done, bytes.size() - done);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return lastSystemError();
+    for (;;) {
+        const ssize_t taken = ::write(m_handle->fd, bytes.data(), bytes.size());
+        if (taken > 0) {
+            written = static_cast<std::size_t>(taken);
+            return {};
         }
-        done += static_cast<std::size_t>(written);
+        // A file takes at least one byte of a write or fails.
+        if (taken == 0)
+            return systemError(ENOSPC);
+        if (errno != EINTR)
+            return lastSystemError();
     }
-    return {};
 }
 
 void LockedAppendFile::cutBack(std::size_t written)

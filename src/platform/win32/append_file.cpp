@@ -63,23 +63,21 @@ SystemError LockedAppendFile::open(const std::string &path)
     return {};
 }
 
-SystemError LockedAppendFile::write(std::string_view bytes, std::size_t &done)
+SystemError LockedAppendFile::writeSome(std::string_view bytes, std::size_t &written)
 {
-    done = 0;
+    written = 0;
     if (!m_handle)
         return systemError(ERROR_INVALID_HANDLE);
-    while (done < bytes.size()) {
-        const auto asked = static_cast<DWORD>(std::min(bytes.size() - done, kMaxWriteBytes));
-        DWORD written = 0;
-        const BOOL ok = WriteFile(m_handle->file, bytes.data() + done, asked, &written, nullptr);
-        done += written;
-        if (!ok)
-            return lastSystemError();
-        // A disk file takes all of a write or fails; taking a part means there was no room
-        // for the rest.
-        if (written < asked)
-            return kShortWrite;
-    }
+    const auto asked = static_cast<DWORD>(std::min(bytes.size(), kMaxWriteBytes));
+    DWORD taken = 0;
+    const BOOL ok = WriteFile(m_handle->file, bytes.data(), asked, &taken, nullptr);
+    written = taken;
+    if (!ok)
+        return lastSystemError();
+    // A disk file takes all of a write or fails; taking a part means there was no room for the
+    // rest.
+    if (taken < asked)
+        return kShortWrite;
     return {};
 }
 
