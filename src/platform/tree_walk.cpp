@@ -19,8 +19,15 @@ MoveResult TreeWalk::openTop(const std::string &path, const EntryIdentity &expec
 MoveResult TreeWalk::enterChild(std::string_view name, const EntryIdentity &expected)
 {
     const MoveResult child = m_impl->enterChild(name, expected);
-    if (!child)
+    if (!child) {
+        // A child not found may mean that the current directory itself has moved away: Wine
+        // finds nothing in a directory moved since it was opened. The walk then lets it go, as
+        // after any move whose check fails.
+        if (!child.error && m_impl->hasCurrent())
+            if (const MoveResult check = m_impl->inPlace(true); !check)
+                return kept(check);
         return child;
+    }
     // The child was found in the current directory; the current directory and those above it
     // may have moved since they were entered.
     return kept(m_impl->inPlace(m_impl->checkWhenDue(true)));
