@@ -15,15 +15,25 @@ namespace {
 TEST(FileError, GivesEachSystemErrorItsMessage)
 {
 #ifdef _WIN32
-    // Windows' own numbers: a missing folder and a bad name, too many open files, a refused
-    // access, and two without a message of their own (another's lock, a full disk).
+    // Windows' own numbers: a missing file or folder, a bad or too long name, a file where a
+    // folder was expected, too many open files, a refused access or a write-protected medium,
+    // and those without a message of their own (another's lock, memory, a full disk, the rest).
     const std::pair<int, const char *> cases[] = {
+        { ERROR_FILE_NOT_FOUND, "Ungültiger Dateiname" },
         { ERROR_PATH_NOT_FOUND, "Ungültiger Dateiname" },
         { ERROR_INVALID_NAME, "Ungültiger Dateiname" },
+        { ERROR_BAD_PATHNAME, "Ungültiger Dateiname" },
+        { ERROR_FILENAME_EXCED_RANGE, "Ungültiger Dateiname" },
+        { ERROR_DIRECTORY, "Ungültiger Dateiname" },
         { ERROR_TOO_MANY_OPEN_FILES, "Zu viele geöffnete Dateien" },
         { ERROR_ACCESS_DENIED, "Dateizugriff verweigert" },
+        { ERROR_WRITE_PROTECT, "Dateizugriff verweigert" },
         { ERROR_SHARING_VIOLATION, "E/A-Fehler 32" },
+        { ERROR_LOCK_VIOLATION, "E/A-Fehler 33" },
+        { ERROR_OUTOFMEMORY, "E/A-Fehler 14" },
         { ERROR_DISK_FULL, "E/A-Fehler 112" },
+        { ERROR_HANDLE_DISK_FULL, "E/A-Fehler 39" },
+        { ERROR_INVALID_PARAMETER, "E/A-Fehler 87" },
         { 0, "E/A-Fehler 0" },
     };
 #else
