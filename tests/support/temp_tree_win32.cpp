@@ -1,6 +1,7 @@
 #include "platform/calendar.h"
 #include "platform/local_time.h"
 #include "platform/win32/wide_text.h"
+#include "support/run_on_host.h"
 #include "support/temp_tree.h"
 
 #include <atomic>
@@ -32,6 +33,15 @@ std::wstring systemPath(const std::string &path)
     return wide;
 }
 
+// Removes the link or junction `link` to a folder. Wine shows a link made on the host as a
+// folder with a reparse point and removes it neither as a folder nor as a file: the host does.
+bool removeLink(const std::wstring &link)
+{
+    return RemoveDirectoryW(link.c_str()) || DeleteFileW(link.c_str())
+        || runOnHost("/bin/rm", { link },
+            [&] { return GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES; });
+}
+
 // Removes the folder `directory` (extended-length form, no final separator) and everything in
 // it. A link or junction to a folder is removed itself; what it points to is never entered.
 bool removeTree(const std::wstring &directory)
@@ -56,7 +66,7 @@ bool removeTree(const std::wstring &directory)
             if (isFolder && !isLink)
                 removed = removeTree(child) && removed;
             else if (isFolder)
-                removed = RemoveDirectoryW(child.c_str()) && removed;
+                removed = removeLink(child) && removed;
             else
                 removed = DeleteFileW(child.c_str()) && removed;
         } while (FindNextFileW(search, &entry));
