@@ -2,6 +2,8 @@
 #include "platform/open_levels.h"
 #include "platform/win32/file_identity.h"
 #include "platform/win32/wide_text.h"
+#include "support/run_on_host.h"
+#include "support/temp_tree.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,131 +17,29 @@
 using platform::win32::longPath;
 using platform::win32::utf8FromWide;
 using platform::win32::wideFromUtf8;
+using testing_support::runOnHost;
 
 namespace {
 
-// Under Wine, runs the host's `program` with the host's names of the Windows paths `paths` (and
-// the options among them, which start with "-"), and waits until `done` holds, for up to two
-// seconds: Wine gives no handle to wait for a host process. False elsewhere, or when it fails.
-bool runOnHost(
-    const char *program, const std::vector<std::wstring> &paths, const std::function<bool()> &done)
+using testing_support::TempTree;
+
+// The tree's own folder as a user names it: without a final separator.
+std::string folder(const TempTree &tree)
 {
-    using ToUnix = char *(CDECL *)(LPCWSTR);
-    using ToDos = WCHAR *(CDECL *)(LPCSTR);
-    const HMODULE kernel = GetModuleHandleW(L"kernel32");
-    const auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void *>(GetProcAddress(kernel, "wine_get_unix_file_name")));
-    const auto toDos = reinterpret_cast<ToDos>(
-        reinterpret_cast<void *>(GetProcAddress(kernel, "wine_get_dos_file_name")));
-    if (toUnix == nullptr || toDos == nullptr)
-        return false;
-    const WCHAR *dosProgram = toDos(program);
-    if (dosProgram == nullptr)
-        return false;
-    std::wstring command = L"host";
-    for (const std::wstring &path : paths) {
-        const char *unixPath = path.starts_with(L"-") ? nullptr : toUnix(path.c_str());
-        command += L" \"" + (unixPath != nullptr ? wideFromUtf8(unixPath) : path) + L"\"";
-    }
-    STARTUPINFOW startup {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process {};
-    if (!CreateProcessW(dosProgram, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-            &startup, &process))
-        return false;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    for (int tries = 0; tries < 200; ++tries) {
-        if (done())
-            return true;
-        Sleep(10);
-    }
-    return false;
+    return tree.path().substr(0, tree.path().size() - 1);
 }
 
-} // namespace
-
-namespace {
-
-// A temporary directory made and removed with Win32 calls; paths below it are given with "/".
-class Win32Tree
+// Makes an empty file by its UTF-16 name: a name the test spells in UTF-16 itself, not one the
+// conversions under test made from UTF-8. The Win32 error, or 0.
+DWORD makeFileNamed(const std::wstring &path)
 {
-public:
-    Win32Tree()
-    {
-        static int made = 0;
-        wchar_t temp[MAX_PATH + 1];
-        const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-        m_root = utf8FromWide(std::wstring_view(temp, length)) + "ablage-search-"
-            + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount64()) + "-"
-            + std::to_string(++made);
-        EXPECT_TRUE(CreateDirectoryW(longPath(m_root).c_str(), nullptr)) << GetLastError();
-    }
-    ~Win32Tree() { removeTree(longPath(m_root)); }
-    Win32Tree(const Win32Tree &) = delete;
-    Win32Tree &operator=(const Win32Tree &) = delete;
-
-    const std::string &root() const { return m_root; }
-    std::string path(std::string relative) const
-    {
-        std::replace(relative.begin(), relative.end(), '/', '\\');
-        return relative.empty() ? m_root : m_root + "\\" + relative;
-    }
-    std::wstring wide(const std::string &relative) const { return longPath(path(relative)); }
-
-    void makeDirectory(const std::string &relative) const
-    {
-        ASSERT_TRUE(CreateDirectoryW(wide(relative).c_str(), nullptr))
-            << relative << ": " << GetLastError();
-    }
-    // Writes `size` bytes to a new file; the path's directories must exist.
-    void writeFile(const std::string &relative, std::size_t size = 0) const
-    {
-        writeFileWide(wide(relative), size);
-    }
-    static void writeFileWide(const std::wstring &path, std::size_t size = 0)
-    {
-        const HANDLE file = CreateFileW(
-            path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
-        const std::string bytes(size, 'x');
-        DWORD written = 0;
-        EXPECT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(size), &written, nullptr));
-        CloseHandle(file);
-    }
-
-private:
-    // Removes a tree without following its links and junctions: they go as entries.
-    static void removeTree(const std::wstring &directory)
-    {
-        WIN32_FIND_DATAW found;
-        const HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                const std::wstring name = found.cFileName;
-                if (name == L"." || name == L"..")
-                    continue;
-                const std::wstring path = directory + L"\\" + name;
-                const DWORD attributes = found.dwFileAttributes;
-                if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-                    DeleteFileW(path.c_str());
-                else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-                    // Wine removes a link of the host neither as a directory nor as a file.
-                    if (!RemoveDirectoryW(path.c_str()) && !DeleteFileW(path.c_str())) {
-                        runOnHost("/bin/rm", { path }, [&] {
-                            return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
-                        });
-                    }
-                } else
-                    removeTree(path);
-            } while (FindNextFileW(search, &found));
-            FindClose(search);
-        }
-        RemoveDirectoryW(directory.c_str());
-    }
-
-    std::string m_root;
-};
+    const HANDLE file = CreateFileW(
+        path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    CloseHandle(file);
+    return 0;
+}
 
 // Records the search as events: "+name" entering a directory, "-" leaving it, the file's path
 // below the searched directory for a file; and each file's entry.
@@ -219,10 +119,10 @@ void expectedEvents(const std::wstring &directory, const std::string &prefix, bo
     FindClose(search);
 }
 
-std::vector<std::string> expectedEvents(const Win32Tree &tree, bool descend)
+std::vector<std::string> expectedEvents(const TempTree &tree, bool descend)
 {
     std::vector<std::string> events { "+" };
-    expectedEvents(tree.wide(""), "", descend, events);
+    expectedEvents(longPath(folder(tree)), "", descend, events);
     events.push_back("-");
     return events;
 }
@@ -264,8 +164,8 @@ void setWriteTime(const std::wstring &path, const FILETIME &time)
 
 TEST(SearchTree, ReportsFilesAndNestingInTheSystemsOrder)
 {
-    Win32Tree tree;
-    tree.writeFile("plain.txt", 5);
+    TempTree tree;
+    tree.writeFile("plain.txt", std::string(5, 'x'));
     tree.writeFile("second.log");
     tree.makeDirectory("sub");
     tree.writeFile("sub/inner.txt");
@@ -275,20 +175,20 @@ TEST(SearchTree, ReportsFilesAndNestingInTheSystemsOrder)
     tree.writeFile("z-last.txt");
 
     Recorder flat;
-    ASSERT_FALSE(platform::searchTree(tree.root(), false, flat).error);
+    ASSERT_FALSE(platform::searchTree(folder(tree), false, flat).error);
     EXPECT_EQ(flat.events, expectedEvents(tree, false));
     EXPECT_EQ(
         asSet(flat.files), (std::set<std::string> { "plain.txt", "second.log", "z-last.txt" }));
 
     Recorder deep;
-    ASSERT_FALSE(platform::searchTree(tree.root() + "\\", true, deep).error);
+    ASSERT_FALSE(platform::searchTree(tree.path(), true, deep).error);
     EXPECT_EQ(deep.events, expectedEvents(tree, true));
     EXPECT_EQ(asSet(deep.files),
         (std::set<std::string> {
             "plain.txt", "second.log", "z-last.txt", "sub/inner.txt", "sub/deeper/deepest.txt" }));
 
     // Forward slashes name the same folder.
-    std::string forward = tree.root();
+    std::string forward = folder(tree);
     std::replace(forward.begin(), forward.end(), '\\', '/');
     Recorder slashes;
     ASSERT_FALSE(platform::searchTree(forward, true, slashes).error);
@@ -297,17 +197,17 @@ TEST(SearchTree, ReportsFilesAndNestingInTheSystemsOrder)
 
 TEST(SearchTree, GivesSizesTimesAndTheIdentityTheDeletionChecks)
 {
-    Win32Tree tree;
-    tree.writeFile("summer.txt", 12345);
+    TempTree tree;
+    tree.writeFile("summer.txt", std::string(12345, 'x'));
     tree.writeFile("winter.txt");
-    tree.writeFile("before-1970.txt", 1);
+    tree.writeFile("before-1970.txt", std::string(1, 'x'));
     // 2021-07-15 10:20:31.1234567 UTC, 2020-01-10 08:00:00 UTC, 1969-12-31 23:59:59.5 UTC.
-    setWriteTime(tree.wide("summer.txt"), fileTimeOf(1626344431, 1234567));
-    setWriteTime(tree.wide("winter.txt"), fileTimeOf(1578643200, 0));
-    setWriteTime(tree.wide("before-1970.txt"), fileTimeOf(-1, 5000000));
+    setWriteTime(longPath(tree / "summer.txt"), fileTimeOf(1626344431, 1234567));
+    setWriteTime(longPath(tree / "winter.txt"), fileTimeOf(1578643200, 0));
+    setWriteTime(longPath(tree / "before-1970.txt"), fileTimeOf(-1, 5000000));
 
     Recorder recorder;
-    ASSERT_FALSE(platform::searchTree(tree.root(), true, recorder).error);
+    ASSERT_FALSE(platform::searchTree(folder(tree), true, recorder).error);
     const auto &summer = recorder.entry("summer.txt");
     const auto &winter = recorder.entry("winter.txt");
     const auto &early = recorder.entry("before-1970.txt");
@@ -323,24 +223,24 @@ TEST(SearchTree, GivesSizesTimesAndTheIdentityTheDeletionChecks)
     // The deletion reads the identity from the file's handle: it must be the search's, field
     // for field, and the volume the directory's.
     for (const auto &entry : recorder.entries) {
-        EXPECT_EQ(entry.identity, identityOfPath(tree.wide(entry.name))) << entry.name;
+        EXPECT_EQ(entry.identity, identityOfPath(longPath(tree / entry.name))) << entry.name;
         EXPECT_EQ(
             entry.identity.type, static_cast<std::uint32_t>(platform::win32::EntryType::File));
         EXPECT_EQ(entry.identity.volume, recorder.directories.front().volume);
     }
-    EXPECT_EQ(recorder.directories.front(), identityOfPath(tree.wide("")));
+    EXPECT_EQ(recorder.directories.front(), identityOfPath(longPath(folder(tree))));
     EXPECT_NE(summer.identity.fileId, winter.identity.fileId);
 }
 
 TEST(SearchTree, GivesLocalTimesWithTheOffsetOfTheirOwnDate)
 {
-    Win32Tree tree;
+    TempTree tree;
     tree.writeFile("summer.txt");
     tree.writeFile("winter.txt");
-    setWriteTime(tree.wide("summer.txt"), fileTimeOf(1626344431, 1234567));
-    setWriteTime(tree.wide("winter.txt"), fileTimeOf(1578643200, 0));
+    setWriteTime(longPath(tree / "summer.txt"), fileTimeOf(1626344431, 1234567));
+    setWriteTime(longPath(tree / "winter.txt"), fileTimeOf(1578643200, 0));
     Recorder recorder;
-    ASSERT_FALSE(platform::searchTree(tree.root(), false, recorder).error);
+    ASSERT_FALSE(platform::searchTree(folder(tree), false, recorder).error);
     // Berlin's summer and winter offsets, the seconds made even.
     EXPECT_EQ(
         recorder.entry("summer.txt").modified, (platform::LocalTime { 2021, 7, 15, 12, 20, 30 }));
@@ -350,7 +250,7 @@ TEST(SearchTree, GivesLocalTimesWithTheOffsetOfTheirOwnDate)
 
 TEST(SearchTree, ReportsNamesBeyondTheAnsiCodePageAsUtf8)
 {
-    Win32Tree tree;
+    TempTree tree;
     const std::vector<std::pair<std::wstring, std::string>> names {
         { L"Gr\u00fc\u00dfe \u00c4rger.txt",
             "Gr\xc3\xbc\xc3\x9f"
@@ -361,64 +261,63 @@ TEST(SearchTree, ReportsNamesBeyondTheAnsiCodePageAsUtf8)
     };
     tree.makeDirectory("\xc3\x96rdner");
     for (const auto &[wide, utf8] : names)
-        Win32Tree::writeFileWide(tree.wide("\xc3\x96rdner") + L"\\" + wide);
+        ASSERT_EQ(makeFileNamed(longPath(tree / "\xc3\x96rdner") + L"\\" + wide), 0U);
 
     Recorder recorder;
-    ASSERT_FALSE(platform::searchTree(tree.root(), true, recorder).error);
+    ASSERT_FALSE(platform::searchTree(folder(tree), true, recorder).error);
     std::set<std::string> expected;
     for (const auto &name : names)
         expected.insert("\xc3\x96rdner/" + name.second);
     EXPECT_EQ(asSet(recorder.files), expected);
     // The search can also start inside a folder of such a name.
     Recorder inside;
-    ASSERT_FALSE(platform::searchTree(tree.path("\xc3\x96rdner"), false, inside).error);
+    ASSERT_FALSE(platform::searchTree(tree / "\xc3\x96rdner", false, inside).error);
     EXPECT_EQ(inside.files.size(), names.size());
 }
 
 TEST(SearchTree, CarriesAnUnpairedSurrogateAsWtf8)
 {
-    Win32Tree tree;
+    TempTree tree;
     const std::wstring lone = L"lone\xD800.txt";
-    const HANDLE file = CreateFileW((tree.wide("") + L"\\" + lone).c_str(), GENERIC_WRITE, 0,
-        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        GTEST_SKIP() << "The system refuses a name with an unpaired surrogate: error "
-                     << GetLastError();
-    CloseHandle(file);
+    const DWORD refused = makeFileNamed(longPath(folder(tree)) + L"\\" + lone);
+    if (refused != 0)
+        GTEST_SKIP() << "The system refuses a name with an unpaired surrogate: error " << refused;
     WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((tree.wide("") + L"\\*.txt").c_str(), &found);
+    const HANDLE search = FindFirstFileW((longPath(folder(tree)) + L"\\*.txt").c_str(), &found);
     ASSERT_NE(search, INVALID_HANDLE_VALUE);
     FindClose(search);
     if (std::wstring(found.cFileName) != lone)
         GTEST_SKIP() << "The system keeps the name, but not its unpaired surrogate.";
 
     Recorder recorder;
-    ASSERT_FALSE(platform::searchTree(tree.root(), false, recorder).error);
+    ASSERT_FALSE(platform::searchTree(folder(tree), false, recorder).error);
     ASSERT_EQ(recorder.files, (std::vector<std::string> { "lone\xed\xa0\x80.txt" }));
     // The name converts back to the very file, as the deletion needs it.
     EXPECT_EQ(recorder.entries.front().identity,
-        identityOfPath(tree.wide("") + L"\\" + wideFromUtf8(recorder.files.front())));
+        identityOfPath(longPath(folder(tree)) + L"\\" + wideFromUtf8(recorder.files.front())));
 }
 
 TEST(SearchTree, SearchesPathsLongerThan260Characters)
 {
-    Win32Tree tree;
+    TempTree tree;
     const std::string level(60, 'l');
     std::string deep;
     for (int i = 0; i < 5; ++i) {
         deep += (deep.empty() ? "" : "/") + level + std::to_string(i);
         tree.makeDirectory(deep);
     }
-    tree.writeFile(deep + "/far.txt", 7);
-    ASSERT_GT(tree.path(deep).size(), 300U);
+    tree.writeFile(deep + "/far.txt", std::string(7, 'x'));
+    ASSERT_GT((tree / deep).size(), 300U);
 
     Recorder fromTop;
-    ASSERT_FALSE(platform::searchTree(tree.root(), true, fromTop).error);
+    ASSERT_FALSE(platform::searchTree(folder(tree), true, fromTop).error);
     EXPECT_EQ(fromTop.files, (std::vector<std::string> { deep + "/far.txt" }));
     EXPECT_EQ(fromTop.entries.front().sizeBytes, 7U);
 
     Recorder fromDeep;
-    ASSERT_FALSE(platform::searchTree(tree.path(deep), true, fromDeep).error);
+    ASSERT_FALSE(
+        platform::searchTree(testing_support::withSystemSeparators(tree / deep), true, fromDeep)
+            .error);
     EXPECT_EQ(fromDeep.files, (std::vector<std::string> { "far.txt" }));
 }
 
@@ -480,31 +379,33 @@ TEST(SearchTree, NeverFollowsDirectoryLinksOrJunctions)
 {
     // The tree goes first, while its links still lead somewhere: Wine does not list a dangling
     // one, which would keep the tree from being removed.
-    Win32Tree outside;
-    Win32Tree tree;
+    TempTree outside;
+    TempTree tree;
     outside.writeFile("secret.txt");
     tree.makeDirectory("real");
     tree.writeFile("real/inside.txt");
     tree.makeDirectory("sub");
 
-    const bool linked = makeDirectoryLink(tree.wide("sub/link-out"), outside.wide(""))
-        && makeDirectoryLink(tree.wide("sub/link-up"), tree.wide(""));
-    const DWORD junctionError = makeJunction(tree.wide("sub/junction-out"), outside.wide(""));
+    const bool linked
+        = makeDirectoryLink(longPath(tree / "sub/link-out"), longPath(folder(outside)))
+        && makeDirectoryLink(longPath(tree / "sub/link-up"), longPath(folder(tree)));
+    const DWORD junctionError
+        = makeJunction(longPath(tree / "sub/junction-out"), longPath(folder(outside)));
     if (junctionError == 0) {
-        EXPECT_EQ(makeJunction(tree.wide("sub/junction-in"), tree.wide("real")), 0U);
+        EXPECT_EQ(makeJunction(longPath(tree / "sub/junction-in"), longPath(tree / "real")), 0U);
     }
     if (!linked && junctionError != 0) {
         GTEST_SKIP() << "The system makes neither directory links nor junctions (error "
                      << junctionError << ").";
     }
     if (linked) {
-        const DWORD attributes = GetFileAttributesW(tree.wide("sub/link-up").c_str());
+        const DWORD attributes = GetFileAttributesW(longPath(tree / "sub/link-up").c_str());
         EXPECT_EQ(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT),
             static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
     }
 
     Recorder recorder;
-    ASSERT_FALSE(platform::searchTree(tree.root(), true, recorder).error);
+    ASSERT_FALSE(platform::searchTree(folder(tree), true, recorder).error);
     // Neither entered nor reported as files: only what lies in the tree itself, once.
     EXPECT_EQ(recorder.files, (std::vector<std::string> { "real/inside.txt" }));
     EXPECT_EQ(recorder.events, expectedEvents(tree, true));
@@ -513,8 +414,8 @@ TEST(SearchTree, NeverFollowsDirectoryLinksOrJunctions)
     // The searched folder itself is followed when it is a link.
     if (linked) {
         Recorder throughLink;
-        const platform::SearchOutcome outcome
-            = platform::searchTree(tree.path("sub/link-out"), true, throughLink);
+        const platform::SearchOutcome outcome = platform::searchTree(
+            testing_support::withSystemSeparators(tree / "sub/link-out"), true, throughLink);
         ASSERT_FALSE(outcome.error) << outcome.error.code;
         EXPECT_EQ(throughLink.files, (std::vector<std::string> { "secret.txt" }));
     } else {
@@ -561,7 +462,7 @@ private:
 // A chain of `levels` folders, each with a file and three folders holding a file each; the chain
 // goes on in the folder the system lists first, so that the search comes back to levels it closed
 // to go deeper with subdirectories left to open there. Returns the chain's folders.
-std::vector<std::string> makeChain(const Win32Tree &tree, int levels)
+std::vector<std::string> makeChain(const TempTree &tree, int levels)
 {
     std::vector<std::string> chain;
     std::string level;
@@ -573,7 +474,7 @@ std::vector<std::string> makeChain(const Win32Tree &tree, int levels)
             tree.writeFile(prefix + side + "/beside.txt");
         }
         WIN32_FIND_DATAW found;
-        const HANDLE search = FindFirstFileW((tree.wide(level) + L"\\*").c_str(), &found);
+        const HANDLE search = FindFirstFileW(longPath(tree / (level + "/*")).c_str(), &found);
         std::wstring first;
         do {
             const std::wstring name = found.cFileName;
@@ -591,7 +492,7 @@ std::vector<std::string> makeChain(const Win32Tree &tree, int levels)
 
 TEST(SearchTree, ReopensClosedLevelsByPathInTheSystemsOrderWithFewHandles)
 {
-    Win32Tree tree;
+    TempTree tree;
     const std::size_t keptOpen = platform::directoriesKeptOpen();
     const std::size_t levels = keptOpen + 22;
     makeChain(tree, static_cast<int>(levels));
@@ -599,7 +500,7 @@ TEST(SearchTree, ReopensClosedLevelsByPathInTheSystemsOrderWithFewHandles)
     GetProcessHandleCount(GetCurrentProcess(), &handlesBefore);
 
     DeepRecorder recorder(levels + 1);
-    ASSERT_FALSE(platform::searchTree(tree.root(), true, recorder).error);
+    ASSERT_FALSE(platform::searchTree(folder(tree), true, recorder).error);
     EXPECT_EQ(recorder.files.size(), levels * 4U);
     EXPECT_EQ(recorder.events, expectedEvents(tree, true));
     // A handle per level would be `levels` + 1 more.
@@ -608,7 +509,7 @@ TEST(SearchTree, ReopensClosedLevelsByPathInTheSystemsOrderWithFewHandles)
 
 TEST(SearchTree, DropsTheRestOfALevelMovedWhileItWasClosed)
 {
-    Win32Tree tree;
+    TempTree tree;
     // Level `closed`, shut while the search is deeper, is moved away and another folder of its
     // name put in its place: the search must not go on in the impostor.
     const std::size_t closed = platform::directoriesKeptOpen() + 2;
@@ -619,7 +520,7 @@ TEST(SearchTree, DropsTheRestOfALevelMovedWhileItWasClosed)
     DWORD moveError = 0;
     DeepRecorder recorder(closed + 11);
     recorder.atDeepest = [&] {
-        wasMoved = MoveFileW(tree.wide(level).c_str(), tree.wide(moved).c_str());
+        wasMoved = MoveFileW(longPath(tree / level).c_str(), longPath(tree / moved).c_str());
         moveError = wasMoved ? 0 : GetLastError();
         if (wasMoved) {
             tree.makeDirectory(level);
@@ -629,7 +530,7 @@ TEST(SearchTree, DropsTheRestOfALevelMovedWhileItWasClosed)
             }
         }
     };
-    ASSERT_FALSE(platform::searchTree(tree.root(), true, recorder).error);
+    ASSERT_FALSE(platform::searchTree(folder(tree), true, recorder).error);
     if (!wasMoved)
         GTEST_SKIP() << "The system does not move a folder the search is inside: error "
                      << moveError;
