@@ -1,4 +1,5 @@
 #include "platform/dir_search.h"
+#include "support/search_recorder.h"
 #include "support/system_limits.h"
 #include "support/temp_tree.h"
 
@@ -17,32 +18,7 @@ using testing_support::TempTree;
 
 namespace {
 
-// Records every file with the path of the directories entered to reach it.
-class Recorder : public platform::TreeVisitor
-{
-public:
-    void enterDirectory(std::string_view name, const platform::EntryIdentity &) override
-    {
-        m_path.push_back(std::string(name));
-        ++directoriesEntered;
-    }
-    void leaveDirectory() override { m_path.pop_back(); }
-    void file(const platform::FileEntry &entry) override
-    {
-        std::string path;
-        for (std::size_t i = 1; i < m_path.size(); ++i)
-            path += m_path[i] + "/";
-        files.push_back(path + std::string(entry.name));
-        sizes.push_back(entry.sizeBytes);
-    }
-
-    std::vector<std::string> files;
-    std::vector<std::uint64_t> sizes;
-    int directoriesEntered = 0;
-
-private:
-    std::vector<std::string> m_path;
-};
+using Recorder = testing_support::SearchRecorder;
 
 std::set<std::string> asSet(const std::vector<std::string> &files)
 {

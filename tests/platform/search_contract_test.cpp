@@ -2,6 +2,7 @@
 #include "platform/dir_search.h"
 #include "platform/open_levels.h"
 #include "platform/path_separator.h"
+#include "support/search_recorder.h"
 #include "support/temp_tree.h"
 
 #include <gtest/gtest.h>
@@ -13,30 +14,7 @@ using testing_support::TempTree;
 
 namespace {
 
-// Records every file with the path of the directories entered to reach it, "/" between them.
-class Recorder : public platform::TreeVisitor
-{
-public:
-    void enterDirectory(std::string_view name, const platform::EntryIdentity &) override
-    {
-        m_path.emplace_back(name);
-        ++directoriesEntered;
-    }
-    void leaveDirectory() override { m_path.pop_back(); }
-    void file(const platform::FileEntry &entry) override
-    {
-        std::string path;
-        for (std::size_t i = 1; i < m_path.size(); ++i)
-            path += m_path[i] + "/";
-        files.push_back(path + std::string(entry.name));
-    }
-
-    std::vector<std::string> files;
-    int directoriesEntered = 0;
-
-private:
-    std::vector<std::string> m_path;
-};
+using Recorder = testing_support::SearchRecorder;
 
 } // namespace
 
