@@ -52,6 +52,8 @@ public:
     std::uint32_t addDirectory(
         std::uint32_t parent, std::string_view name, const platform::EntryIdentity &identity);
     void addFile(std::uint32_t directory, const platform::FileEntry &entry);
+    // Takes the rows `rows` (in any order, each once) out again; the rows after them move up.
+    void removeFiles(std::vector<std::size_t> rows);
 
     std::size_t fileCount() const { return m_rows.size(); }
     bool isEmptyListing() const { return m_emptyListing; }

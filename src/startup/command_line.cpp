@@ -25,6 +25,9 @@ constexpr std::string_view kSubdirectoriesSwitch = "/SUB";
 constexpr std::string_view kListOnlySwitch = "/LISTE";
 constexpr std::string_view kDirectorySwitch = "/VERZEICHNIS:";
 constexpr std::string_view kSettingsSwitch = "/INI:";
+constexpr std::string_view kPatternsSwitch = "/MUSTER:";
+constexpr std::string_view kExceptionsSwitch = "/AUSNAHMEN:";
+constexpr std::string_view kKeepNewestSwitch = "/BEHALTEN:";
 
 // Only the whole word starts a deletion that nobody confirms: a log path such as
 // "/var/log/cargo.log", a folder "/srv/django-logs" or "ergo" merely holds the letters.
@@ -48,9 +51,9 @@ bool asksForVersion(std::string_view upper)
 // Whether the argument is one of the switches, whatever its value.
 bool isSwitch(std::string_view upper)
 {
-    for (const std::string_view prefix :
-        { kDaysSwitch, kDirectoryIndexSwitch, kLogSwitch, kKeepSwitch, kSubdirectoriesSwitch,
-            kListOnlySwitch, kDirectorySwitch, kSettingsSwitch }) {
+    for (const std::string_view prefix : { kDaysSwitch, kDirectoryIndexSwitch, kLogSwitch,
+             kKeepSwitch, kSubdirectoriesSwitch, kListOnlySwitch, kDirectorySwitch, kSettingsSwitch,
+             kPatternsSwitch, kExceptionsSwitch, kKeepNewestSwitch }) {
         if (upper.starts_with(prefix))
             return true;
     }
@@ -128,6 +131,19 @@ void applySwitches(const std::vector<std::string> &arguments, SwitchResults &res
             results.directory = pathValue(argument, kDirectorySwitch);
         if (upper.starts_with(kSettingsSwitch))
             results.settingsFile = pathValue(argument, kSettingsSwitch);
+        // Patterns keep their letters as given: only ASCII letters match either case.
+        if (upper.starts_with(kPatternsSwitch))
+            results.patterns = core::NamePatterns::parse(
+                std::string_view(argument).substr(kPatternsSwitch.size()), kPatternsSwitch);
+        if (upper.starts_with(kExceptionsSwitch))
+            results.exceptions = core::NamePatterns::parse(
+                std::string_view(argument).substr(kExceptionsSwitch.size()), kExceptionsSwitch);
+        if (upper.starts_with(kKeepNewestSwitch)) {
+            const std::int32_t keep = convertSwitchInteger(value.substr(kKeepNewestSwitch.size()));
+            if (keep < 0)
+                throw core::AppError(core::messages::negativeKeepNewest(upper));
+            results.keepNewest = keep;
+        }
     }
 }
 

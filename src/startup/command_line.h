@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/errors.h"
+#include "core/name_patterns.h"
 
 #include <cstdint>
 #include <optional>
@@ -43,6 +44,10 @@ struct SwitchResults
     std::string logFileName; // "/PROTOKOLL:", letters as given
     std::string directory; // "/VERZEICHNIS:", letters as given; empty when not given
     std::string settingsFile; // "/INI:", letters as given; empty when not given
+    // Override the selected folder's rule when given.
+    std::optional<core::NamePatterns> patterns; // "/MUSTER:"
+    std::optional<core::NamePatterns> exceptions; // "/AUSNAHMEN:"
+    std::optional<std::int32_t> keepNewest; // "/BEHALTEN:"
 };
 
 // Applies the switch table to the arguments, first to last; every argument is tested against every
