@@ -30,7 +30,9 @@ int main(int argc, char **argv)
     const std::string program = platform::ownExecutablePath();
     if (requests.help || requests.version) {
         const std::string text = requests.help
-            ? startup::usageText(startup::settingsSearchPath(program))
+            ? startup::usageText(startup::settingsSearchPath(program),
+                commandLine.switches.settingsFile.empty() ? startup::findSettingsFile(program)
+                                                          : commandLine.switches.settingsFile)
             : startup::versionText();
         return platform::writeOutput(stdout, text) ? 0 : 1;
     }
