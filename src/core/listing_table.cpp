@@ -147,6 +147,12 @@ std::string_view ListingTable::fileName(std::size_t row) const
     return data ? m_names.get(data->nameOffset, data->nameLength) : std::string_view();
 }
 
+std::uint64_t ListingTable::fileSize(std::size_t row) const
+{
+    const Row *data = dataRow(row);
+    return data ? data->sizeBytes : 0;
+}
+
 std::uint32_t ListingTable::fileDirectory(std::size_t row) const
 {
     const Row *data = dataRow(row);

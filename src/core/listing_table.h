@@ -69,6 +69,7 @@ public:
     // What the deletion needs of row `row`.
     std::string_view fileName(std::size_t row) const;
     std::uint32_t fileDirectory(std::size_t row) const;
+    std::uint64_t fileSize(std::size_t row) const;
     const platform::EntryIdentity &fileIdentity(std::size_t row) const;
     const Directory &directory(std::uint32_t index) const { return m_directories[index]; }
     std::size_t directoryCount() const { return m_directories.size(); }

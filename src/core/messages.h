@@ -116,6 +116,10 @@ inline std::string negativeKeepNewest(std::string_view argument)
     return "'" + std::string(argument)
         + "': die Zahl der neuesten Dateien, die bleiben, ist nie negativ";
 }
+inline std::string unknownListFormat(std::string_view argument)
+{
+    return "'" + std::string(argument) + "': unbekannte Form der Liste (nur /LISTE:TSV)";
+}
 inline constexpr std::string_view kDaysAndCount = "Tage und Anzahl sind nicht kombinierbar";
 inline constexpr std::string_view kCountAndSubdirectories
     = "Anzahl und Unterverzeichnisse sind nicht kombinierbar";

@@ -23,6 +23,9 @@ constexpr std::string_view kLogSwitch = "/PROTOKOLL:";
 constexpr std::string_view kKeepSwitch = "/ANZAHL:";
 constexpr std::string_view kSubdirectoriesSwitch = "/SUB";
 constexpr std::string_view kListOnlySwitch = "/LISTE";
+// "/LISTE:" names the listing's form; "TSV" is the one there is.
+constexpr std::string_view kListFormatSwitch = "/LISTE:";
+constexpr std::string_view kTsvFormat = "TSV";
 constexpr std::string_view kDirectorySwitch = "/VERZEICHNIS:";
 constexpr std::string_view kSettingsSwitch = "/INI:";
 constexpr std::string_view kPatternsSwitch = "/MUSTER:";
@@ -127,6 +130,11 @@ void applySwitches(const std::vector<std::string> &arguments, SwitchResults &res
             results.includeSubdirectories = true;
         if (upper.starts_with(kListOnlySwitch))
             results.listOnly = true;
+        if (upper.starts_with(kListFormatSwitch)) {
+            if (value.substr(kListFormatSwitch.size()) != kTsvFormat)
+                throw core::AppError(core::messages::unknownListFormat(upper));
+            results.tabSeparated = true;
+        }
         if (upper.starts_with(kDirectorySwitch))
             results.directory = pathValue(argument, kDirectorySwitch);
         if (upper.starts_with(kSettingsSwitch))

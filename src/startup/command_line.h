@@ -41,6 +41,7 @@ struct SwitchResults
     bool unattended = false; // "GO" or "SOFORT"
     bool includeSubdirectories = false; // "/SUB"
     bool listOnly = false; // "/LISTE"
+    bool tabSeparated = false; // "/LISTE:TSV"
     std::string logFileName; // "/PROTOKOLL:", letters as given
     std::string directory; // "/VERZEICHNIS:", letters as given; empty when not given
     std::string settingsFile; // "/INI:", letters as given; empty when not given

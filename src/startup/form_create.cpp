@@ -103,6 +103,7 @@ StartupResult FormCreate(core::JobState &state, const CommandLine &commandLine,
     state.LogFileName = rule.logFileName.value_or(state.GeneralLogFileName);
 
     result.listOnly = switches.listOnly;
+    result.tabSeparated = switches.tabSeparated;
     if (state.Mode == core::SelectionMode::Count && state.IncludeSubdirectories) {
         result.countWithSubdirectoriesNotice = true;
         return result;

@@ -83,7 +83,7 @@ int runHeadless(const CommandLine &commandLine, const std::string &settingsPath,
         }
         core::Refresh(state);
         requireSearchedFolder(state);
-        if (!writeListing(state, out))
+        if (!(startup.tabSeparated ? writeTabSeparated(state, out) : writeListing(state, out)))
             return report(err, core::messages::fileError(platform::lastSystemError()));
         return 0;
     } catch (const RefusedArgument &error) {

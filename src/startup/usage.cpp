@@ -24,6 +24,8 @@ std::string usageText(
           "  /PROTOKOLL:pfad    die Protokolldatei (statt der Einstellungsdatei)\n"
           "  /INI:pfad          diese Einstellungsdatei lesen\n"
           "  /LISTE             nur auflisten, nichts löschen\n"
+          "  /LISTE:TSV         nur auflisten, für Skripte: Pfad, Bytes, ISO-8601-Zeit je "
+          "Zeile\n"
           "  GO, SOFORT         ohne Rückfrage löschen, protokollieren und beenden\n"
           "  --help, -h, /?     diese Hilfe\n"
           "  --version          die Version\n"

@@ -41,6 +41,41 @@ HeadlessRun run(const std::vector<std::string> &arguments, const std::string &se
 
 } // namespace
 
+TEST(Headless, PrintsAListingForScriptsOneLinePerFile)
+{
+    TempTree tree;
+#ifdef _WIN32
+    const std::string oddName = "\xC3\xA4rger.log";
+    const std::string oddShown = oddName;
+#else
+    // Every name stays on its line, and the escapes read back to the name.
+    const std::string oddName = "tab\tline\nback\\slash\x01.log";
+    const std::string oddShown = "tab\\tline\\nback\\\\slash\\x01.log";
+#endif
+    tree.writeFile("data/winter.log", std::string(4097, 'x'));
+    tree.writeFile("data/" + oddName);
+    tree.setModified("data/winter.log", localEpoch(2017, 1, 13, 9, 26, 51));
+    tree.setModified("data/" + oddName, localEpoch(2017, 7, 13, 9, 26, 50));
+    tree.makeDirectory("leer");
+
+    const std::string dir = withSystemSeparators(tree / "data/");
+    const std::string winter = dir + "winter.log\t4097\t2017-01-13T09:26:51+01:00\n";
+    const std::string summer = dir + oddShown + "\t0\t2017-07-13T09:26:50+02:00\n";
+    const HeadlessRun listing = run({ "/liste:tsv", "GO", "/TAGE:5", "/VERZEICHNIS:" + dir }, "");
+    EXPECT_EQ(listing.exitCode, 0);
+    EXPECT_EQ(listing.err, "");
+    EXPECT_TRUE(listing.out == winter + summer || listing.out == summer + winter) << listing.out;
+    EXPECT_TRUE(tree.exists("data/winter.log"));
+
+    const HeadlessRun empty = run({ "/LISTE:TSV", "/VERZEICHNIS:" + (tree / "leer") }, "");
+    EXPECT_EQ(empty.exitCode, 0);
+    EXPECT_EQ(empty.out, "");
+    const HeadlessRun unknown = run({ "/LISTE:CSV", "/VERZEICHNIS:" + dir }, "");
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_EQ(
+        unknown.err, "Ablagekehrer: '/LISTE:CSV': unbekannte Form der Liste (nur /LISTE:TSV)\n");
+}
+
 TEST(Headless, PrintsTheListingWithoutDeletingAnything)
 {
     TempTree tree;
