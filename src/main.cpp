@@ -39,7 +39,8 @@ int main(int argc, char **argv)
     const platform::LocaleFormats formats = platform::loadUserLocaleFormats();
     const std::string settingsPath = startup::findSettingsFile(program);
 #ifdef ABLAGEKEHRER_GUI
-    if (platform::hasDisplay() && !requests.listOnly) {
+    // A run over every folder has no window: it is made for the scheduler.
+    if (platform::hasDisplay() && !requests.listOnly && !requests.allFolders) {
         if (const auto exitCode
             = window::runWithWindow(argc, argv, commandLine, settingsPath, formats))
             return *exitCode;

@@ -120,6 +120,11 @@ inline std::string unknownListFormat(std::string_view argument)
 {
     return "'" + std::string(argument) + "': unbekannte Form der Liste (nur /LISTE:TSV)";
 }
+inline std::string notWithAllFolders(std::string_view argument)
+{
+    return "'" + std::string(argument)
+        + "' gilt einem Verzeichnis und ist mit /ALLE nicht kombinierbar (siehe --help)";
+}
 inline constexpr std::string_view kDaysAndCount = "Tage und Anzahl sind nicht kombinierbar";
 inline constexpr std::string_view kCountAndSubdirectories
     = "Anzahl und Unterverzeichnisse sind nicht kombinierbar";

@@ -31,6 +31,20 @@ constexpr std::string_view kSettingsSwitch = "/INI:";
 constexpr std::string_view kPatternsSwitch = "/MUSTER:";
 constexpr std::string_view kExceptionsSwitch = "/AUSNAHMEN:";
 constexpr std::string_view kKeepNewestSwitch = "/BEHALTEN:";
+constexpr std::string_view kAllFoldersSwitch = "/ALLE";
+
+// The switches that choose one folder or its rule: a run over every folder takes each folder's
+// own rule and refuses them.
+bool isPerFolderSwitch(std::string_view upper)
+{
+    for (const std::string_view prefix :
+        { kDaysSwitch, kDirectoryIndexSwitch, kKeepSwitch, kSubdirectoriesSwitch, kDirectorySwitch,
+            kPatternsSwitch, kExceptionsSwitch, kKeepNewestSwitch }) {
+        if (upper.starts_with(prefix))
+            return true;
+    }
+    return false;
+}
 
 // Only the whole word starts a deletion that nobody confirms: a log path such as
 // "/var/log/cargo.log", a folder "/srv/django-logs" or "ergo" merely holds the letters.
@@ -60,7 +74,8 @@ bool isSwitch(std::string_view upper)
         if (upper.starts_with(prefix))
             return true;
     }
-    return asksForUnattendedRun(upper) || asksForHelp(upper) || asksForVersion(upper);
+    return upper == kAllFoldersSwitch || asksForUnattendedRun(upper) || asksForHelp(upper)
+        || asksForVersion(upper);
 }
 
 // The value of a switch that names a file or folder: the letters as given, since on Linux
@@ -176,6 +191,9 @@ Requests scanRequests(const std::vector<std::string> &arguments)
         requests.listOnly = requests.listOnly || upper.starts_with(kListOnlySwitch);
         requests.help = requests.help || asksForHelp(upper);
         requests.version = requests.version || asksForVersion(upper);
+        requests.allFolders = requests.allFolders || upper == kAllFoldersSwitch;
+        if (!requests.perFolderSwitch && isPerFolderSwitch(upper))
+            requests.perFolderSwitch = argument;
         if (!requests.unknownArgument && !isSwitch(upper))
             requests.unknownArgument = argument;
     }

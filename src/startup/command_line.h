@@ -68,6 +68,11 @@ struct Requests
     bool listOnly = false; // "/LISTE"
     bool help = false; // "--help", "-h" or "/?"
     bool version = false; // "--version"
+    // "/ALLE": every folder of the settings file in turn, each by its own rule.
+    bool allFolders = false;
+    // The first argument that chooses one folder or its rule ("/TAGE:", "/ID:", "/MUSTER:", …),
+    // as given: a run over every folder refuses it.
+    std::optional<std::string> perFolderSwitch;
     // The first argument that matches no switch, as given. A run that deletes or prints unattended
     // refuses it, since a mistyped switch or a folder given bare would otherwise clean another
     // folder than the one meant.

@@ -24,6 +24,7 @@ std::string usageText(
           "  /PROTOKOLL:pfad    die Protokolldatei (statt der Einstellungsdatei)\n"
           "  /INI:pfad          diese Einstellungsdatei lesen\n"
           "  /LISTE             nur auflisten, nichts löschen\n"
+          "  /ALLE              mit GO oder /LISTE: jedes Verzeichnis nach seiner Regel\n"
           "  /LISTE:TSV         nur auflisten, für Skripte: Pfad, Bytes, ISO-8601-Zeit je "
           "Zeile\n"
           "  GO, SOFORT         ohne Rückfrage löschen, protokollieren und beenden\n"

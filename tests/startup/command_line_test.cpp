@@ -112,7 +112,7 @@ TEST(Switches, ArgumentsThatMatchNoSwitchAreFoundWithoutConvertingValues)
     }
     const auto known = startup::scanRequests({ "/tage:abc", "/ID:", "/Anzahl:1", "/subdir",
         "/PROTOKOLL:", "/liste", "/Verzeichnis:/x", "/INI:/y", "/MUSTER:*.log", "/ausnahmen:x",
-        "/BEHALTEN:3", "go", "/SOFORT", "--help", "-H", "/?", "--VERSION" });
+        "/alle", "/BEHALTEN:3", "go", "/SOFORT", "--help", "-H", "/?", "--VERSION" });
     EXPECT_FALSE(known.unknownArgument);
     EXPECT_TRUE(known.help && known.version && known.listOnly && known.unattended);
 }
