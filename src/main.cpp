@@ -30,14 +30,17 @@ int main(int argc, char **argv)
     const std::string program = platform::ownExecutablePath();
     if (requests.help || requests.version) {
         const std::string text = requests.help
-            ? startup::usageText(startup::settingsSearchPath(program))
+            ? startup::usageText(startup::settingsSearchPath(program),
+                commandLine.switches.settingsFile.empty() ? startup::findSettingsFile(program)
+                                                          : commandLine.switches.settingsFile)
             : startup::versionText();
         return platform::writeOutput(stdout, text) ? 0 : 1;
     }
     const platform::LocaleFormats formats = platform::loadUserLocaleFormats();
     const std::string settingsPath = startup::findSettingsFile(program);
 #ifdef ABLAGEKEHRER_GUI
-    if (platform::hasDisplay() && !requests.listOnly) {
+    // A run over every folder has no window: it is made for the scheduler.
+    if (platform::hasDisplay() && !requests.listOnly && !requests.allFolders) {
         if (const auto exitCode
             = window::runWithWindow(argc, argv, commandLine, settingsPath, formats))
             return *exitCode;

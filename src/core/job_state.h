@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/folder_rule.h"
 #include "core/listing_table.h"
 #include "core/messages.h"
 #include "platform/clock.h"
@@ -10,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace core {
@@ -21,6 +23,9 @@ enum class SelectionMode { Age, Count };
 struct ListRequest
 {
     std::vector<std::string> Directories; // each ending in "/"
+    // Each folder's rule, in the order of `Directories`; a folder beyond them (one added in the
+    // window) has none.
+    std::vector<FolderRule> Rules;
     std::string SelectedDirectory; // empty when no entry is selected
     SelectionMode Mode = SelectionMode::Age;
     // Start-up holds the counts within the 16-bit range; the window's controls then hold them
@@ -28,7 +33,23 @@ struct ListRequest
     std::int16_t DayCount = 30;
     std::int16_t KeepCount = 10;
     bool IncludeSubdirectories = false;
+    // What narrows the selection beyond the mode and its count, from the selected folder's rule
+    // or the command line: only names matching one of `Patterns` (none: every name), never a name
+    // matching one of `Exceptions` nor anything in a subfolder so named, and in age mode the
+    // newest `KeepNewest` of the files the patterns choose, however old.
+    NamePatterns Patterns;
+    NamePatterns Exceptions;
+    std::int32_t KeepNewest = 0;
+
+    // Whether a file named `name` may be listed at all, as `Patterns` and `Exceptions` say.
+    bool choosesName(std::string_view name) const
+    {
+        return (Patterns.empty() || Patterns.matchesAny(name)) && !Exceptions.matchesAny(name);
+    }
     std::string LogFileName; // empty: no log
+    // The log of a folder whose rule names none, or that has no rule: the command line's, else
+    // that of "Optionen".
+    std::string GeneralLogFileName;
 };
 
 // What the last listing found: the table, which a deletion run takes as its order, and what the

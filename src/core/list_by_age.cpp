@@ -5,7 +5,11 @@
 #include "platform/dir_search.h"
 #include "platform/path_separator.h"
 
+#include <algorithm>
+#include <functional>
 #include <limits>
+#include <queue>
+#include <tuple>
 #include <vector>
 
 namespace core {
@@ -41,6 +45,11 @@ public:
 
     void enterDirectory(std::string_view name, const platform::EntryIdentity &identity) override
     {
+        // Nothing in a subfolder named by an exception is listed, however deep.
+        if (m_skipped > 0 || (!m_open.empty() && m_state.Exceptions.matchesAny(name))) {
+            ++m_skipped;
+            return;
+        }
         ListingTable &table = m_state.Table;
         if (m_open.empty()) {
             m_open.push_back(table.addDirectory(ListingTable::kNoParent, m_directory, identity));
@@ -51,16 +60,28 @@ public:
         m_open.push_back(table.addDirectory(m_open.back(), m_nameWithSlash, identity));
     }
 
-    void leaveDirectory() override { m_open.pop_back(); }
+    void leaveDirectory() override
+    {
+        if (m_skipped > 0)
+            --m_skipped;
+        else
+            m_open.pop_back();
+    }
 
     void file(const platform::FileEntry &entry) override
     {
         m_pace.fileFound();
+        if (m_skipped > 0 || !m_state.choosesName(entry.name))
+            return;
         // A listing that runs past midnight measures the files after it from the new day.
         if (m_state.Clock.now() >= m_nextMidnight)
             renewLimit();
-        if (!(entry.modified < m_limit))
+        if (!(entry.modified < m_limit)) {
+            ++m_young;
             return;
+        }
+        if (m_state.KeepNewest > 0)
+            noteOld(entry);
         // The total stops at the largest number it holds: sparse files may claim up to 2^63
         // bytes each, and a wrapped total would show a small or negative size.
         const auto kilobytes = static_cast<std::int64_t>(entry.sizeBytes / 1024);
@@ -71,7 +92,47 @@ public:
         m_state.Table.addFile(m_open.back(), entry);
     }
 
+    // Takes the old files back out that stay as the newest KeepNewest of the files chosen: as
+    // many of the newest old ones as the files younger than the limit fall short of that number.
+    void keepTheNewest()
+    {
+        const auto keep = static_cast<std::size_t>(std::max<std::int32_t>(m_state.KeepNewest, 0));
+        const std::size_t stay = keep > m_young ? keep - m_young : 0;
+        while (m_newestOld.size() > stay)
+            m_newestOld.pop();
+        std::vector<std::size_t> rows;
+        std::int64_t &total = m_state.TotalKB;
+        for (; !m_newestOld.empty(); m_newestOld.pop()) {
+            rows.push_back(m_newestOld.top().row);
+            if (total != std::numeric_limits<std::int64_t>::max())
+                total -= static_cast<std::int64_t>(m_newestOld.top().sizeBytes / 1024);
+        }
+        m_state.Table.removeFiles(std::move(rows));
+    }
+
 private:
+    // An old file listed, as the floor of the newest files weighs it: the later one of two with
+    // the same time counts as the newer.
+    struct Listed
+    {
+        platform::LocalTime modified;
+        std::size_t row = 0;
+        std::uint64_t sizeBytes = 0;
+
+        bool operator>(const Listed &other) const
+        {
+            return std::tie(modified, row) > std::tie(other.modified, other.row);
+        }
+    };
+
+    // Remembers `entry`, about to be listed, while it is among the newest KeepNewest old files.
+    void noteOld(const platform::FileEntry &entry)
+    {
+        m_newestOld.push({ entry.modified, m_state.Table.fileCount(), entry.sizeBytes });
+        if (m_newestOld.size() > static_cast<std::size_t>(m_state.KeepNewest))
+            m_newestOld.pop();
+    }
+
     void renewLimit()
     {
         m_nextMidnight = m_state.Clock.nextMidnight();
@@ -85,6 +146,10 @@ private:
     platform::LocalTime m_limit;
     std::int64_t m_nextMidnight = 0;
     ProgressPace m_pace;
+    std::size_t m_skipped = 0; // levels entered below a subfolder named by an exception
+    std::size_t m_young = 0; // files chosen that are younger than the limit
+    // The newest old files listed, at most KeepNewest of them, the oldest on top.
+    std::priority_queue<Listed, std::vector<Listed>, std::greater<>> m_newestOld;
 };
 
 } // namespace
@@ -93,7 +158,10 @@ platform::SearchOutcome ListByAge(JobState &state, const std::string &directory)
 {
     AgeSelection selection(state, directory);
     state.LimitDateText = shortDate(selection.limit(), state.Formats);
-    return platform::searchTree(directory, state.IncludeSubdirectories, selection);
+    platform::SearchOutcome outcome
+        = platform::searchTree(directory, state.IncludeSubdirectories, selection);
+    selection.keepTheNewest();
+    return outcome;
 }
 
 std::string limitDateText(

@@ -14,9 +14,10 @@ namespace {
 class CountGathering : public platform::TreeVisitor
 {
 public:
-    CountGathering(SortBuffer &buffer, const ProgressPace::Report &report)
+    CountGathering(SortBuffer &buffer, const JobState &state)
         : m_buffer(buffer)
-        , m_pace(report)
+        , m_state(state)
+        , m_pace(state.Progress)
     {
     }
 
@@ -31,11 +32,14 @@ public:
     void file(const platform::FileEntry &entry) override
     {
         m_pace.fileFound();
-        m_buffer.add(entry);
+        // The patterns choose the files before they are counted: the newest of those stay.
+        if (m_state.choosesName(entry.name))
+            m_buffer.add(entry);
     }
 
 private:
     SortBuffer &m_buffer;
+    const JobState &m_state;
     platform::EntryIdentity m_identity;
     ProgressPace m_pace;
 };
@@ -46,7 +50,7 @@ platform::SearchOutcome ListByCount(JobState &state, const std::string &director
 {
     SortBuffer buffer;
     ListingTable &table = state.Table;
-    CountGathering gathering(buffer, state.Progress);
+    CountGathering gathering(buffer, state);
     platform::SearchOutcome outcome = platform::searchTree(directory, false, gathering);
     // A failed search has not seen every file: the newest of those it saw need not be the newest.
     const bool searched = !outcome.error;

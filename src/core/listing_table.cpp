@@ -3,6 +3,8 @@
 #include "core/number_format.h"
 #include "core/sort_key.h"
 
+#include <algorithm>
+
 namespace core {
 
 ListingTable::ListingTable(const platform::LocaleFormats &formats)
@@ -43,6 +45,24 @@ void ListingTable::addFile(std::uint32_t directory, const platform::FileEntry &e
     m_emptyListing = false;
     m_rows.push_back({ directory, static_cast<std::uint32_t>(entry.name.size()),
         m_names.add(entry.name), entry.sizeBytes, entry.modified, entry.identity });
+}
+
+void ListingTable::removeFiles(std::vector<std::size_t> rows)
+{
+    if (rows.empty())
+        return;
+    // One pass that moves every row kept up over those taken out.
+    std::sort(rows.begin(), rows.end());
+    std::size_t kept = rows.front();
+    auto next = rows.begin();
+    for (std::size_t row = rows.front(); row < m_rows.size(); ++row) {
+        if (next != rows.end() && *next == row) {
+            ++next;
+            continue;
+        }
+        m_rows[kept++] = m_rows[row];
+    }
+    m_rows.resize(kept);
 }
 
 const ListingTable::Row *ListingTable::dataRow(std::size_t row) const
@@ -125,6 +145,12 @@ std::string_view ListingTable::fileName(std::size_t row) const
 {
     const Row *data = dataRow(row);
     return data ? m_names.get(data->nameOffset, data->nameLength) : std::string_view();
+}
+
+std::uint64_t ListingTable::fileSize(std::size_t row) const
+{
+    const Row *data = dataRow(row);
+    return data ? data->sizeBytes : 0;
 }
 
 std::uint32_t ListingTable::fileDirectory(std::size_t row) const

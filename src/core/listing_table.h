@@ -52,6 +52,8 @@ public:
     std::uint32_t addDirectory(
         std::uint32_t parent, std::string_view name, const platform::EntryIdentity &identity);
     void addFile(std::uint32_t directory, const platform::FileEntry &entry);
+    // Takes the rows `rows` (in any order, each once) out again; the rows after them move up.
+    void removeFiles(std::vector<std::size_t> rows);
 
     std::size_t fileCount() const { return m_rows.size(); }
     bool isEmptyListing() const { return m_emptyListing; }
@@ -67,6 +69,7 @@ public:
     // What the deletion needs of row `row`.
     std::string_view fileName(std::size_t row) const;
     std::uint32_t fileDirectory(std::size_t row) const;
+    std::uint64_t fileSize(std::size_t row) const;
     const platform::EntryIdentity &fileIdentity(std::size_t row) const;
     const Directory &directory(std::uint32_t index) const { return m_directories[index]; }
     std::size_t directoryCount() const { return m_directories.size(); }

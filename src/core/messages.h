@@ -100,6 +100,35 @@ inline std::string noSuchFolderNumber(std::int32_t number, std::size_t listed)
         + std::to_string(listed) + " eingetragen)";
 }
 
+// A folder's rule or a switch that cannot be used as it stands; `where` names the setting
+// («[Pfad 2] Muster») or the switch («/MUSTER:»).
+inline std::string emptyPattern(std::string_view where)
+{
+    return "Leeres Muster in " + std::string(where);
+}
+inline std::string patternWithSeparator(std::string_view pattern, std::string_view where)
+{
+    return "'" + std::string(pattern) + "' in " + std::string(where)
+        + " ist kein gültiges Muster: ein Muster nennt Namen, keinen Pfad";
+}
+inline std::string negativeKeepNewest(std::string_view argument)
+{
+    return "'" + std::string(argument)
+        + "': die Zahl der neuesten Dateien, die bleiben, ist nie negativ";
+}
+inline std::string unknownListFormat(std::string_view argument)
+{
+    return "'" + std::string(argument) + "': unbekannte Form der Liste (nur /LISTE:TSV)";
+}
+inline std::string notWithAllFolders(std::string_view argument)
+{
+    return "'" + std::string(argument)
+        + "' gilt einem Verzeichnis und ist mit /ALLE nicht kombinierbar (siehe --help)";
+}
+inline constexpr std::string_view kDaysAndCount = "Tage und Anzahl sind nicht kombinierbar";
+inline constexpr std::string_view kCountAndSubdirectories
+    = "Anzahl und Unterverzeichnisse sind nicht kombinierbar";
+
 // A switch that names a file or folder, given with nothing after it.
 inline std::string namesNothing(std::string_view switchText)
 {

@@ -23,8 +23,28 @@ constexpr std::string_view kLogSwitch = "/PROTOKOLL:";
 constexpr std::string_view kKeepSwitch = "/ANZAHL:";
 constexpr std::string_view kSubdirectoriesSwitch = "/SUB";
 constexpr std::string_view kListOnlySwitch = "/LISTE";
+// "/LISTE:" names the listing's form; "TSV" is the one there is.
+constexpr std::string_view kListFormatSwitch = "/LISTE:";
+constexpr std::string_view kTsvFormat = "TSV";
 constexpr std::string_view kDirectorySwitch = "/VERZEICHNIS:";
 constexpr std::string_view kSettingsSwitch = "/INI:";
+constexpr std::string_view kPatternsSwitch = "/MUSTER:";
+constexpr std::string_view kExceptionsSwitch = "/AUSNAHMEN:";
+constexpr std::string_view kKeepNewestSwitch = "/BEHALTEN:";
+constexpr std::string_view kAllFoldersSwitch = "/ALLE";
+
+// The switches that choose one folder or its rule: a run over every folder takes each folder's
+// own rule and refuses them.
+bool isPerFolderSwitch(std::string_view upper)
+{
+    for (const std::string_view prefix :
+        { kDaysSwitch, kDirectoryIndexSwitch, kKeepSwitch, kSubdirectoriesSwitch, kDirectorySwitch,
+            kPatternsSwitch, kExceptionsSwitch, kKeepNewestSwitch }) {
+        if (upper.starts_with(prefix))
+            return true;
+    }
+    return false;
+}
 
 // Only the whole word starts a deletion that nobody confirms: a log path such as
 // "/var/log/cargo.log", a folder "/srv/django-logs" or "ergo" merely holds the letters.
@@ -48,13 +68,14 @@ bool asksForVersion(std::string_view upper)
 // Whether the argument is one of the switches, whatever its value.
 bool isSwitch(std::string_view upper)
 {
-    for (const std::string_view prefix :
-        { kDaysSwitch, kDirectoryIndexSwitch, kLogSwitch, kKeepSwitch, kSubdirectoriesSwitch,
-            kListOnlySwitch, kDirectorySwitch, kSettingsSwitch }) {
+    for (const std::string_view prefix : { kDaysSwitch, kDirectoryIndexSwitch, kLogSwitch,
+             kKeepSwitch, kSubdirectoriesSwitch, kListOnlySwitch, kDirectorySwitch, kSettingsSwitch,
+             kPatternsSwitch, kExceptionsSwitch, kKeepNewestSwitch }) {
         if (upper.starts_with(prefix))
             return true;
     }
-    return asksForUnattendedRun(upper) || asksForHelp(upper) || asksForVersion(upper);
+    return upper == kAllFoldersSwitch || asksForUnattendedRun(upper) || asksForHelp(upper)
+        || asksForVersion(upper);
 }
 
 // The value of a switch that names a file or folder: the letters as given, since on Linux
@@ -124,10 +145,28 @@ void applySwitches(const std::vector<std::string> &arguments, SwitchResults &res
             results.includeSubdirectories = true;
         if (upper.starts_with(kListOnlySwitch))
             results.listOnly = true;
+        if (upper.starts_with(kListFormatSwitch)) {
+            if (value.substr(kListFormatSwitch.size()) != kTsvFormat)
+                throw core::AppError(core::messages::unknownListFormat(upper));
+            results.tabSeparated = true;
+        }
         if (upper.starts_with(kDirectorySwitch))
             results.directory = pathValue(argument, kDirectorySwitch);
         if (upper.starts_with(kSettingsSwitch))
             results.settingsFile = pathValue(argument, kSettingsSwitch);
+        // Patterns keep their letters as given: only ASCII letters match either case.
+        if (upper.starts_with(kPatternsSwitch))
+            results.patterns = core::NamePatterns::parse(
+                std::string_view(argument).substr(kPatternsSwitch.size()), kPatternsSwitch);
+        if (upper.starts_with(kExceptionsSwitch))
+            results.exceptions = core::NamePatterns::parse(
+                std::string_view(argument).substr(kExceptionsSwitch.size()), kExceptionsSwitch);
+        if (upper.starts_with(kKeepNewestSwitch)) {
+            const std::int32_t keep = convertSwitchInteger(value.substr(kKeepNewestSwitch.size()));
+            if (keep < 0)
+                throw core::AppError(core::messages::negativeKeepNewest(upper));
+            results.keepNewest = keep;
+        }
     }
 }
 
@@ -152,6 +191,9 @@ Requests scanRequests(const std::vector<std::string> &arguments)
         requests.listOnly = requests.listOnly || upper.starts_with(kListOnlySwitch);
         requests.help = requests.help || asksForHelp(upper);
         requests.version = requests.version || asksForVersion(upper);
+        requests.allFolders = requests.allFolders || upper == kAllFoldersSwitch;
+        if (!requests.perFolderSwitch && isPerFolderSwitch(upper))
+            requests.perFolderSwitch = argument;
         if (!requests.unknownArgument && !isSwitch(upper))
             requests.unknownArgument = argument;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/errors.h"
+#include "core/name_patterns.h"
 
 #include <cstdint>
 #include <optional>
@@ -40,9 +41,14 @@ struct SwitchResults
     bool unattended = false; // "GO" or "SOFORT"
     bool includeSubdirectories = false; // "/SUB"
     bool listOnly = false; // "/LISTE"
+    bool tabSeparated = false; // "/LISTE:TSV"
     std::string logFileName; // "/PROTOKOLL:", letters as given
     std::string directory; // "/VERZEICHNIS:", letters as given; empty when not given
     std::string settingsFile; // "/INI:", letters as given; empty when not given
+    // Override the selected folder's rule when given.
+    std::optional<core::NamePatterns> patterns; // "/MUSTER:"
+    std::optional<core::NamePatterns> exceptions; // "/AUSNAHMEN:"
+    std::optional<std::int32_t> keepNewest; // "/BEHALTEN:"
 };
 
 // Applies the switch table to the arguments, first to last; every argument is tested against every
@@ -62,6 +68,11 @@ struct Requests
     bool listOnly = false; // "/LISTE"
     bool help = false; // "--help", "-h" or "/?"
     bool version = false; // "--version"
+    // "/ALLE": every folder of the settings file in turn, each by its own rule.
+    bool allFolders = false;
+    // The first argument that chooses one folder or its rule ("/TAGE:", "/ID:", "/MUSTER:", …),
+    // as given: a run over every folder refuses it.
+    std::optional<std::string> perFolderSwitch;
     // The first argument that matches no switch, as given. A run that deletes or prints unattended
     // refuses it, since a mistyped switch or a folder given bare would otherwise clean another
     // folder than the one meant.

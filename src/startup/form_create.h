@@ -14,8 +14,9 @@ struct StartupResult
     // "GO" or "SOFORT" was given and nothing stands in the way: the caller performs the
     // unattended run.
     bool unattendedRequested = false;
-    // "/LISTE": list, print, delete nothing.
+    // "/LISTE": list, print, delete nothing; "/LISTE:TSV" prints the listing for scripts.
     bool listOnly = false;
+    bool tabSeparated = false;
     // Count mode together with subdirectories: the caller shows the notice, and the unattended
     // run does not take place.
     bool countWithSubdirectoriesNotice = false;

@@ -12,6 +12,7 @@
 #include "startup/selected_folder.h"
 #include "startup/unattended.h"
 
+#include <algorithm>
 #include <new>
 
 namespace startup {
@@ -67,8 +68,12 @@ void reportError(std::FILE *err, const core::AppError &error)
         reportLine(err, {}, note);
 }
 
-int runHeadless(const CommandLine &commandLine, const std::string &settingsPath,
-    const platform::LocaleFormats &formats, std::FILE *out, std::FILE *err)
+namespace {
+
+// One folder's run: start-up, then the unattended run or the listing printed to `out`, with an
+// empty line before it when `separated`. Errors are reported on `err`; returns the exit code.
+int runFolder(const CommandLine &commandLine, const std::string &settingsPath,
+    const platform::LocaleFormats &formats, std::FILE *out, std::FILE *err, bool separated = false)
 {
     try {
         core::JobState state(formats);
@@ -83,7 +88,9 @@ int runHeadless(const CommandLine &commandLine, const std::string &settingsPath,
         }
         core::Refresh(state);
         requireSearchedFolder(state);
-        if (!writeListing(state, out))
+        if (separated && !startup.tabSeparated && !platform::writeOutput(out, "\n"))
+            return report(err, core::messages::fileError(platform::lastSystemError()));
+        if (!(startup.tabSeparated ? writeTabSeparated(state, out) : writeListing(state, out)))
             return report(err, core::messages::fileError(platform::lastSystemError()));
         return 0;
     } catch (const RefusedArgument &error) {
@@ -95,6 +102,50 @@ int runHeadless(const CommandLine &commandLine, const std::string &settingsPath,
     } catch (const std::exception &error) {
         return report(err, error.what());
     }
+}
+
+// Every folder of the settings file in turn, each by its own rule and with its own log; a folder
+// that fails is reported and the others still run.
+int runAllFolders(const CommandLine &commandLine, const std::string &settingsPath,
+    const platform::LocaleFormats &formats, std::FILE *out, std::FILE *err)
+{
+    std::size_t folders = 0;
+    try {
+        if (const auto &argument = commandLine.requests.unknownArgument)
+            throw RefusedArgument(core::messages::unknownArgument(*argument));
+        if (const auto &argument = commandLine.requests.perFolderSwitch)
+            throw RefusedArgument(core::messages::notWithAllFolders(*argument));
+        core::JobState state(formats);
+        const StartupResult startup
+            = FormCreate(state, commandLine, settingsPath, UnknownArguments::Refuse);
+        requireSelectedFolder(state, startup);
+        folders = state.Directories.size();
+    } catch (const RefusedArgument &error) {
+        return report(err, error, kRefused);
+    } catch (const core::AppError &error) {
+        return report(err, error);
+    }
+    int exitCode = 0;
+    bool printed = false;
+    for (std::size_t index = 0; index < folders; ++index) {
+        CommandLine folder = commandLine;
+        folder.switches.directoryIndex = static_cast<std::int32_t>(index);
+        folder.switches.directoryNumber = static_cast<std::int32_t>(index + 1);
+        const int folderExit = runFolder(folder, settingsPath, formats, out, err, printed);
+        printed = printed || folderExit == 0;
+        exitCode = std::max(exitCode, folderExit);
+    }
+    return exitCode;
+}
+
+} // namespace
+
+int runHeadless(const CommandLine &commandLine, const std::string &settingsPath,
+    const platform::LocaleFormats &formats, std::FILE *out, std::FILE *err)
+{
+    if (commandLine.requests.allFolders)
+        return runAllFolders(commandLine, settingsPath, formats, out, err);
+    return runFolder(commandLine, settingsPath, formats, out, err);
 }
 
 } // namespace startup

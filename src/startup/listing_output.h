@@ -13,4 +13,12 @@ namespace startup {
 // cannot be written.
 bool writeListing(const core::JobState &state, std::FILE *out);
 
+// Prints the listing for scripts: one line per listed file, in the table's order, with its full
+// path, its size in bytes and its modification time as ISO 8601 local time with the zone's offset
+// at that time ("2026-11-03T14:05:09+01:00"), separated by TAB; no header, no status line, and
+// nothing when no file is listed. In a path, a backslash that belongs to a name, a TAB, CR, LF
+// and every other byte below 32 are written as "\\", "\t", "\r", "\n" and "\xHH", so that
+// each line is one file. Returns false as writeListing does.
+bool writeTabSeparated(const core::JobState &state, std::FILE *out);
+
 } // namespace startup

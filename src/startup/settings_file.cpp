@@ -42,6 +42,58 @@ std::string findSettingsFile(const std::string &programPath)
     return {};
 }
 
+namespace {
+
+// The rule of section `section`; its faults are thrown naming the section and the file.
+core::FolderRule readFolderRule(
+    const platform::ProfileFile &profile, const std::string &section, const std::string &file)
+{
+    core::FolderRule rule;
+    const auto fail = [&](const std::string &message) {
+        throw core::AppError("[" + section + "] " + message, file);
+    };
+    const auto number = [&](std::string_view key) -> std::optional<std::int32_t> {
+        const auto text = profile.value(section, key);
+        if (!text)
+            return std::nullopt;
+        const auto value = parseInteger(*text);
+        if (!value)
+            fail(std::string(key) + ": " + core::messages::notAnInteger(*text));
+        return value;
+    };
+    rule.dayCount = number("Tage");
+    rule.keepCount = number("Anzahl");
+    if (const auto subdirectories = number("Unterverzeichnisse")) {
+        if (*subdirectories != 0 && *subdirectories != 1)
+            fail("Unterverzeichnisse: nur 0 oder 1");
+        rule.includeSubdirectories = *subdirectories == 1;
+    }
+    if (rule.keepCount && *rule.keepCount < 1)
+        fail("Anzahl: mindestens 1");
+    if (rule.dayCount && rule.keepCount)
+        fail(std::string(core::messages::kDaysAndCount));
+    if (rule.keepCount && rule.includeSubdirectories.value_or(false))
+        fail(std::string(core::messages::kCountAndSubdirectories));
+    if (const auto keep = number("Behalten")) {
+        if (*keep < 0)
+            fail("Behalten: nicht negativ");
+        rule.keepNewest = *keep;
+    }
+    const std::string where = "[" + section + "] ";
+    try {
+        rule.patterns = core::NamePatterns::parse(
+            profile.value(section, "Muster").value_or(""), where + "Muster");
+        rule.exceptions = core::NamePatterns::parse(
+            profile.value(section, "Ausnahmen").value_or(""), where + "Ausnahmen");
+    } catch (const core::AppError &error) {
+        throw core::AppError(error.what(), file);
+    }
+    rule.logFileName = profile.value(section, "Protokoll");
+    return rule;
+}
+
+} // namespace
+
 Settings readSettings(const std::string &settingsPath, bool required)
 {
     Settings settings;
@@ -78,6 +130,8 @@ Settings readSettings(const std::string &settingsPath, bool required)
         if (directory->back() != platform::kPathSeparator)
             *directory += platform::kPathSeparator;
         settings.directories.push_back(std::move(*directory));
+        settings.rules.push_back(
+            readFolderRule(profile, "Pfad " + std::to_string(n), settingsPath));
     }
 
     if (const auto days = profile.value("Optionen", "Tage")) {

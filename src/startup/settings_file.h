@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/folder_rule.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,6 +27,9 @@ struct Settings
     // Section "Pfade", keys "1", "2", …: each ending in "/". The list ends at the first key that is
     // missing, empty or exactly "*".
     std::vector<std::string> directories;
+    // Each folder's rule, in the order of `directories`: its section "Pfad n" (n its key in
+    // "Pfade"); a folder without a section has an empty rule.
+    std::vector<core::FolderRule> rules;
     // Section "Optionen", key "Tage": 35 when missing or not an integer; 0 and negative values
     // are used as they are.
     std::int32_t dayCount = 35;
@@ -34,7 +39,11 @@ struct Settings
     bool found = false;
 };
 
-// Reads the settings file at `settingsPath`. An empty path gives the defaults, and so does a file
+// Reads the settings file at `settingsPath`. A folder's rule that cannot be used as it stands
+// (a count or day number that is no integer, "Tage" together with "Anzahl", "Anzahl" with
+// subfolders, a value of "Unterverzeichnisse" other than 0 or 1, a pattern that is empty or a
+// path) throws core::AppError naming the section and the file.
+// An empty path gives the defaults, and so does a file
 // that is missing unless it is `required` (named by "/INI:"). Any other failure (no regular file,
 // no permission) throws core::AppError naming the file: settings that were meant to be read are
 // never silently replaced by the defaults. Run by root, neither is a file that another user may

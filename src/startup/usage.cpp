@@ -2,7 +2,8 @@
 
 namespace startup {
 
-std::string usageText(const std::vector<std::string> &settingsSearchPath)
+std::string usageText(
+    const std::vector<std::string> &settingsSearchPath, const std::string &settingsInUse)
 {
     std::string text
         = "Aufruf: ablagekehrer [SCHALTER]...\n"
@@ -15,9 +16,17 @@ std::string usageText(const std::vector<std::string> &settingsSearchPath)
           "erste)\n"
           "  /VERZEICHNIS:pfad  dieses Verzeichnis statt der Liste der "
           "Einstellungsdatei\n"
+          "  /MUSTER:m;m        nur Dateien, deren Name einem Muster gleicht (* und ?)\n"
+          "  /AUSNAHMEN:m;m     Namen, die nie gelöscht werden; solche Ordner bleiben "
+          "unberührt\n"
+          "  /BEHALTEN:n        (Anzahl Tage) die n neuesten Dateien bleiben, auch wenn "
+          "sie alt sind\n"
           "  /PROTOKOLL:pfad    die Protokolldatei (statt der Einstellungsdatei)\n"
           "  /INI:pfad          diese Einstellungsdatei lesen\n"
           "  /LISTE             nur auflisten, nichts löschen\n"
+          "  /ALLE              mit GO oder /LISTE: jedes Verzeichnis nach seiner Regel\n"
+          "  /LISTE:TSV         nur auflisten, für Skripte: Pfad, Bytes, ISO-8601-Zeit je "
+          "Zeile\n"
           "  GO, SOFORT         ohne Rückfrage löschen, protokollieren und beenden\n"
           "  --help, -h, /?     diese Hilfe\n"
           "  --version          die Version\n"
@@ -26,9 +35,16 @@ std::string usageText(const std::vector<std::string> &settingsSearchPath)
           "hexadezimal ($1E, 0x1E).\n"
           "Ohne Anzeige und ohne GO oder SOFORT wird nur aufgelistet.\n"
           "\n"
+          "Jedes Verzeichnis n unter [Pfade] kann einen Abschnitt [Pfad n] mit eigenen "
+          "Regeln haben:\n"
+          "Tage, Anzahl, Unterverzeichnisse (0/1), Muster, Ausnahmen, Behalten, Protokoll. "
+          "Die Schalter\n"
+          "gehen den Regeln vor, die Regeln dem Abschnitt [Optionen].\n"
+          "\n"
           "Die Einstellungsdatei ist die erste vorhandene von:\n";
     for (const std::string &place : settingsSearchPath)
         text += "  " + place + "\n";
+    text += "In Gebrauch: " + (settingsInUse.empty() ? std::string("keine") : settingsInUse) + "\n";
     text += "\n"
             "Exit-Status: 0 erledigt, 1 Fehler (auch: eine Datei wurde nicht gelöscht), "
             "2 unbekanntes Argument.\n";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // Every text the window and its dialogs show, each in one place, in UTF-8. The texts that the core
@@ -25,8 +26,25 @@ inline constexpr char kByAge[] = "Anzahl Tage";
 inline constexpr char kDaysTip[] = "Anzahl der Tage, die bestehen bleiben sollen";
 inline constexpr char kByCount[] = "Anzahl Dateien";
 inline constexpr char kFilesTip[] = "Anzahl der neuesten Dateien, die bestehen bleiben sollen";
-// The fixed text of the first status panel.
+// The text of the first status panel while no rule narrows the listing.
 inline constexpr char kStatusNotice[] = "Ablage aufräumen";
+// What narrows the listing of the folder, in short, in the first status panel: its patterns
+// («nur *.log;*.gz»), its exceptions («ohne *.conf») and the floor of the newest files
+// («3 neueste bleiben»); kStatusNotice when nothing does.
+inline std::string ruleNotice(
+    const std::string &patterns, const std::string &exceptions, std::int32_t keepNewest)
+{
+    std::string notice;
+    const auto add
+        = [&notice](const std::string &part) { notice += (notice.empty() ? "" : " · ") + part; };
+    if (!patterns.empty())
+        add("nur " + patterns);
+    if (!exceptions.empty())
+        add("ohne " + exceptions);
+    if (keepNewest > 0)
+        add(std::to_string(keepNewest) + " neueste bleiben");
+    return notice.empty() ? std::string(kStatusNotice) : notice;
+}
 
 inline constexpr char kChooseFolder[] = "Verzeichnis wählen";
 inline constexpr char kConfirmCaption[] = "Bestätigung";

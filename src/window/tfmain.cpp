@@ -44,7 +44,6 @@ void TFmain::showControls()
     m_view.showCount(Count::Days, m_days.text());
     m_view.showCount(Count::Files, m_files.text());
     m_view.showSubdirectories(m_subdirectories);
-    m_view.showStatus(Panel::Notice, texts::kStatusNotice);
     showResults();
 }
 
@@ -80,6 +79,8 @@ void TFmain::SpeedButton1Click()
         m_state.Directories.push_back(path);
         m_selected = static_cast<int>(m_state.Directories.size()) - 1;
         m_view.showDirectories(m_state.Directories, m_selected);
+        // A folder added here has no rule: nothing of the folder before narrows its listing.
+        takeRule();
     }
     dirChange();
 }
@@ -145,10 +146,41 @@ void TFmain::takeControls()
     m_state.IncludeSubdirectories = m_subdirectories;
 }
 
+void TFmain::takeRule()
+{
+    const auto &rules = m_state.Rules;
+    const core::FolderRule rule
+        = m_selected >= 0 && static_cast<std::size_t>(m_selected) < rules.size()
+        ? rules[static_cast<std::size_t>(m_selected)]
+        : core::FolderRule {};
+    // A rule that sets neither mode leaves the controls as the user left them.
+    if (rule.dayCount) {
+        m_mode = core::SelectionMode::Age;
+        m_days.setPosition(*rule.dayCount);
+    }
+    if (rule.keepCount) {
+        m_mode = core::SelectionMode::Count;
+        m_files.setPosition(*rule.keepCount);
+    }
+    if (rule.includeSubdirectories)
+        m_subdirectories = *rule.includeSubdirectories;
+    m_view.showMode(m_mode);
+    m_view.showCount(Count::Days, m_days.text());
+    m_view.showCount(Count::Files, m_files.text());
+    m_view.showSubdirectories(m_subdirectories);
+    m_state.Patterns = rule.patterns;
+    m_state.Exceptions = rule.exceptions;
+    m_state.KeepNewest = rule.keepNewest;
+    m_state.LogFileName = rule.logFileName.value_or(m_state.GeneralLogFileName);
+}
+
 void TFmain::showResults()
 {
     showLimitDate();
     m_view.enableDelete(m_state.DeleteEnabled);
+    m_view.showStatus(Panel::Notice,
+        texts::ruleNotice(m_state.Patterns.text(), m_state.Exceptions.text(),
+            m_state.Mode == core::SelectionMode::Age ? m_state.KeepNewest : 0));
     m_view.showStatus(Panel::Files, core::statusFiles(m_state));
     m_view.showStatus(Panel::Total, core::statusTotal(m_state));
 }

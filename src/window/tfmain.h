@@ -80,6 +80,9 @@ private:
 
     void check(core::SelectionMode mode);
     void takeControls();
+    // Takes the chosen folder's rule: its mode, count and subfolders into the controls, and what
+    // narrows its selection and its log into the state.
+    void takeRule();
     void showResults();
     void showLimitDate();
     void showStartupState();

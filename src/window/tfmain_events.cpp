@@ -19,6 +19,7 @@ void TFmain::directoryChosen(int entry)
 {
     guarded([this, entry] {
         m_selected = entry;
+        takeRule();
         dirChange();
     });
 }

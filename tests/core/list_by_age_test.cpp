@@ -421,3 +421,59 @@ TEST(Refresh, TellsTheFilesFoundSoFarInEitherMode)
         EXPECT_EQ(told.TotalKB, quiet.TotalKB);
     }
 }
+
+TEST(ListByAge, NarrowsTheSelectionByPatternsExceptionsAndAFloorOfTheNewest)
+{
+    TempTree tree;
+    // Seven old files of 2 KB, a day apart, and one of today, which no rule lists.
+    const char *const old[]
+        = { "a.log", "b.gz", "c.conf", "d.LOG", "aktuell/e.log", "sub/f.log", "sub/aktuell/g.log" };
+    for (int i = 0; i < 7; ++i) {
+        tree.writeFile(old[i], std::string(2048, 'x'));
+        tree.setModified(old[i], localEpoch(2020, 1, 1 + i, 12));
+    }
+    tree.writeFile("new.log");
+    const struct
+    {
+        const char *patterns;
+        const char *exceptions;
+        int keepNewest;
+        std::vector<std::string> listed;
+    } cases[] = {
+        { "", "", 0,
+            { "a.log", "aktuell/e.log", "b.gz", "c.conf", "d.LOG", "sub/aktuell/g.log",
+                "sub/f.log" } },
+        { "*.log; *.GZ", "", 0,
+            { "a.log", "aktuell/e.log", "b.gz", "d.LOG", "sub/aktuell/g.log", "sub/f.log" } },
+        // A folder named by an exception is not entered, at any depth.
+        { "", "*.conf;aktuell", 0, { "a.log", "b.gz", "d.LOG", "sub/f.log" } },
+        { "*.log", "AKTUELL", 0, { "a.log", "d.LOG", "sub/f.log" } },
+        // Of the five old *.log files and today's, the three newest stay: today's, g and f.
+        { "*.log", "", 3, { "a.log", "aktuell/e.log", "d.LOG" } },
+        { "", "", 2, { "a.log", "aktuell/e.log", "b.gz", "c.conf", "d.LOG", "sub/f.log" } },
+        // A floor above every file chosen lists nothing.
+        { "", "", 10, {} },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(
+            std::string(c.patterns) + " / " + c.exceptions + " / " + std::to_string(c.keepNewest));
+        core::JobState state(platform::germanFormats());
+        state.SelectedDirectory = tree.path();
+        state.DayCount = 30;
+        state.IncludeSubdirectories = true;
+        state.Patterns = core::NamePatterns::parse(c.patterns, "Muster");
+        state.Exceptions = core::NamePatterns::parse(c.exceptions, "Ausnahmen");
+        state.KeepNewest = c.keepNewest;
+        core::Refresh(state);
+        std::vector<std::string> listed;
+        for (const std::string &path : paths(state))
+            listed.push_back(path.substr(tree.path().size()));
+        std::sort(listed.begin(), listed.end());
+        std::vector<std::string> wanted;
+        for (const std::string &path : c.listed)
+            wanted.push_back(testing_support::withSystemSeparators(path));
+        EXPECT_EQ(listed, wanted);
+        EXPECT_EQ(state.TotalKB, static_cast<std::int64_t>(2 * wanted.size()));
+        EXPECT_EQ(state.Table.isEmptyListing(), wanted.empty());
+    }
+}

@@ -318,3 +318,34 @@ TEST(SortBuffer, RefusesEntriesWhenFull)
     EXPECT_EQ(buffer.at(0).name, "a");
     EXPECT_EQ(buffer.at(1).name, "b");
 }
+
+TEST(ListByCount, CountsOnlyTheFilesThePatternsChoose)
+{
+    TempTree tree;
+    // Five archives a day apart, and newer files beside them that no pattern chooses.
+    for (int day = 1; day <= 5; ++day) {
+        const std::string name = "x" + std::to_string(day) + ".tar";
+        tree.writeFile(name);
+        tree.setModified(name, localEpoch(2020, 1, day, 12));
+    }
+    tree.writeFile("notiz.txt");
+    tree.writeFile("x9.tar.part");
+    const struct
+    {
+        const char *patterns;
+        const char *exceptions;
+        std::vector<std::string> listed;
+    } cases[] = {
+        { "*.tar", "", { "x1.tar", "x2.tar", "x3.tar" } },
+        { "*.TAR", "x1*", { "x2.tar", "x3.tar" } },
+        { "", "*.txt", { "x1.tar", "x2.tar", "x3.tar", "x4.tar" } },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.patterns) + " / " + c.exceptions);
+        core::JobState state = emptyState();
+        state.Patterns = core::NamePatterns::parse(c.patterns, "Muster");
+        state.Exceptions = core::NamePatterns::parse(c.exceptions, "Ausnahmen");
+        listByCount(state, tree.path(), 2);
+        EXPECT_EQ(names(state), c.listed);
+    }
+}

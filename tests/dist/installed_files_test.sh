@@ -53,6 +53,7 @@ for page in man/man1/ablagekehrer.1.gz man/de/man1/ablagekehrer.1.gz; do
         [ "${#line}" -le 80 ] || fail "$page: a line wider than 80 columns: $line"
     done <<<"$text"
     for word in /TAGE: /ID: /ANZAHL: /SUB /PROTOKOLL: /VERZEICHNIS: /INI: /LISTE GO SOFORT \
+        /MUSTER: /AUSNAHMEN: /BEHALTEN: /LISTE:TSV /ALLE "[Pfad 1]" Behalten= \
         --help -h /? --version ablagekehrer.ini XDG_CONFIG_HOME /etc/ablagekehrer.ini \
         "Start der Dateilöschung" crontab ablagekehrer.timer ProtectSystem=strict \
         ReadWritePaths= NoNewPrivileges=yes; do

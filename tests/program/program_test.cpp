@@ -76,6 +76,9 @@ TEST(Program, HelpAndVersionAnswerAndTouchNothing)
         EXPECT_NE(shown.out.find("/etc/ablagekehrer.ini"), std::string::npos) << help;
         EXPECT_EQ(shown.err, "") << help;
     }
+    tree.writeFile("eigene.ini", "[Pfade]\n1=/srv\n");
+    const Finished named = runProgram({ "/INI:" + (tree / "eigene.ini"), "--help" }, {});
+    EXPECT_NE(named.out.find("In Gebrauch: " + (tree / "eigene.ini") + "\n"), std::string::npos);
     const Finished version = runProgram({ "--version", folder, "GO" }, {});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, "Ablagekehrer " ABLAGEKEHRER_VERSION "\n");

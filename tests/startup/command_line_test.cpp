@@ -110,9 +110,9 @@ TEST(Switches, ArgumentsThatMatchNoSwitchAreFoundWithoutConvertingValues)
         const auto requests = startup::scanRequests({ "/TAGE:x", unknown, "/bad" });
         EXPECT_EQ(requests.unknownArgument, std::string(unknown)) << unknown;
     }
-    const auto known = startup::scanRequests(
-        { "/tage:abc", "/ID:", "/Anzahl:1", "/subdir", "/PROTOKOLL:", "/liste", "/Verzeichnis:/x",
-            "/INI:/y", "go", "/SOFORT", "--help", "-H", "/?", "--VERSION" });
+    const auto known = startup::scanRequests({ "/tage:abc", "/ID:", "/Anzahl:1", "/subdir",
+        "/PROTOKOLL:", "/liste", "/Verzeichnis:/x", "/INI:/y", "/MUSTER:*.log", "/ausnahmen:x",
+        "/alle", "/BEHALTEN:3", "go", "/SOFORT", "--help", "-H", "/?", "--VERSION" });
     EXPECT_FALSE(known.unknownArgument);
     EXPECT_TRUE(known.help && known.version && known.listOnly && known.unattended);
 }
@@ -129,6 +129,21 @@ TEST(Switches, BadValueThrowsAndKeepsWhatWasReadBefore)
 
     SwitchResults empty;
     EXPECT_EQ(errorOf({ "/TAGE:" }, empty), "'' ist kein gültiger Integerwert");
+
+    // The rule's switches: patterns that are no names, and a floor below none.
+    const std::pair<const char *, const char *> refused[] = {
+        { "/muster:*.log;;*.gz", "Leeres Muster in /MUSTER:" },
+        { "/Ausnahmen:a\\b",
+            "'a\\b' in /AUSNAHMEN: ist kein gültiges Muster: ein Muster "
+            "nennt Namen, keinen Pfad" },
+        { "/BEHALTEN:-2",
+            "'/BEHALTEN:-2': die Zahl der neuesten Dateien, die bleiben, ist nie negativ" },
+        { "/BEHALTEN:drei", "'DREI' ist kein gültiger Integerwert" },
+    };
+    for (const auto &[argument, message] : refused) {
+        SwitchResults results;
+        EXPECT_EQ(errorOf({ argument }, results), message);
+    }
 }
 
 TEST(Switches, RequestsAreFoundPastValuesThatAreNoNumbers)

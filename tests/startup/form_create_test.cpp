@@ -101,3 +101,48 @@ TEST(FormCreate, StopsAtAConversionErrorWithOnlySubdirectoriesTaken)
     EXPECT_EQ(state.KeepCount, 10);
     EXPECT_EQ(state.Mode, core::SelectionMode::Age);
 }
+
+TEST(FormCreate, TakesTheSelectedFoldersRuleUnderTheSwitches)
+{
+    TempTree tree;
+    tree.writeFile("r.ini",
+        "[Pfade]\n1=/srv/sicherung\n2=/srv/spool\n3=/srv/logs\n"
+        "[Pfad 1]\nAnzahl=7\nMuster=*.tar\nProtokoll=/var/log/sicherung.log\n"
+        "[Pfad 2]\nTage=2\nUnterverzeichnisse=1\nAusnahmen=aktuell\nBehalten=3\n"
+        "[Optionen]\nTage=14\nProtokoll=/var/log/kehrer.log\n");
+    using Mode = core::SelectionMode;
+    const struct
+    {
+        std::vector<std::string> arguments;
+        Mode mode;
+        int count; // the days in age mode, the files kept in count mode
+        bool subdirectories;
+        const char *patterns;
+        const char *exceptions;
+        int keepNewest;
+        const char *log;
+    } cases[] = {
+        { {}, Mode::Count, 7, false, "*.tar", "", 0, "/var/log/sicherung.log" },
+        { { "/TAGE:30" }, Mode::Age, 30, false, "*.tar", "", 0, "/var/log/sicherung.log" },
+        { { "/MUSTER:*.tgz", "/PROTOKOLL:/tmp/x.log" }, Mode::Count, 7, false, "*.tgz", "", 0,
+            "/tmp/x.log" },
+        { { "/ID:2" }, Mode::Age, 2, true, "", "aktuell", 3, "/var/log/kehrer.log" },
+        { { "/ID:2", "/AUSNAHMEN:", "/BEHALTEN:0", "/ANZAHL:4" }, Mode::Count, 4, true, "", "", 0,
+            "/var/log/kehrer.log" },
+        { { "/ID:3" }, Mode::Age, 14, false, "", "", 0, "/var/log/kehrer.log" },
+        { { "/ID:3", "/SUB", "/BEHALTEN:5" }, Mode::Age, 14, true, "", "", 5,
+            "/var/log/kehrer.log" },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.arguments.empty() ? "" : c.arguments.front());
+        const Started started = start(c.arguments, tree / "r.ini");
+        const core::JobState &state = started.state;
+        EXPECT_EQ(state.Mode, c.mode);
+        EXPECT_EQ(c.mode == Mode::Age ? state.DayCount : state.KeepCount, c.count);
+        EXPECT_EQ(state.IncludeSubdirectories, c.subdirectories);
+        EXPECT_EQ(state.Patterns.text(), c.patterns);
+        EXPECT_EQ(state.Exceptions.text(), c.exceptions);
+        EXPECT_EQ(state.KeepNewest, c.keepNewest);
+        EXPECT_EQ(state.LogFileName, c.log);
+    }
+}

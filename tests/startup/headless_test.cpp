@@ -41,6 +41,41 @@ HeadlessRun run(const std::vector<std::string> &arguments, const std::string &se
 
 } // namespace
 
+TEST(Headless, PrintsAListingForScriptsOneLinePerFile)
+{
+    TempTree tree;
+#ifdef _WIN32
+    const std::string oddName = "\xC3\xA4rger.log";
+    const std::string oddShown = oddName;
+#else
+    // Every name stays on its line, and the escapes read back to the name.
+    const std::string oddName = "tab\tline\nback\\slash\x01.log";
+    const std::string oddShown = "tab\\tline\\nback\\\\slash\\x01.log";
+#endif
+    tree.writeFile("data/winter.log", std::string(4097, 'x'));
+    tree.writeFile("data/" + oddName);
+    tree.setModified("data/winter.log", localEpoch(2017, 1, 13, 9, 26, 51));
+    tree.setModified("data/" + oddName, localEpoch(2017, 7, 13, 9, 26, 50));
+    tree.makeDirectory("leer");
+
+    const std::string dir = withSystemSeparators(tree / "data/");
+    const std::string winter = dir + "winter.log\t4097\t2017-01-13T09:26:51+01:00\n";
+    const std::string summer = dir + oddShown + "\t0\t2017-07-13T09:26:50+02:00\n";
+    const HeadlessRun listing = run({ "/liste:tsv", "GO", "/TAGE:5", "/VERZEICHNIS:" + dir }, "");
+    EXPECT_EQ(listing.exitCode, 0);
+    EXPECT_EQ(listing.err, "");
+    EXPECT_TRUE(listing.out == winter + summer || listing.out == summer + winter) << listing.out;
+    EXPECT_TRUE(tree.exists("data/winter.log"));
+
+    const HeadlessRun empty = run({ "/LISTE:TSV", "/VERZEICHNIS:" + (tree / "leer") }, "");
+    EXPECT_EQ(empty.exitCode, 0);
+    EXPECT_EQ(empty.out, "");
+    const HeadlessRun unknown = run({ "/LISTE:CSV", "/VERZEICHNIS:" + dir }, "");
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_EQ(
+        unknown.err, "Ablagekehrer: '/LISTE:CSV': unbekannte Form der Liste (nur /LISTE:TSV)\n");
+}
+
 TEST(Headless, PrintsTheListingWithoutDeletingAnything)
 {
     TempTree tree;
@@ -412,4 +447,55 @@ TEST(Headless, FilesThatMayNotBeDeletedAreNamedAndFailTheRun)
                   + " (nicht gelöscht: Dateizugriff verweigert)"),
         std::string::npos)
         << log;
+}
+
+TEST(Headless, RunsEveryFolderByItsOwnRuleAndGoesOnPastOneThatFails)
+{
+    TempTree tree;
+    const std::time_t old = localEpoch(2020, 1, 1, 12);
+    for (const char *name : { "logs/a.log", "logs/b.txt", "backups/1.tar", "backups/2.tar" }) {
+        tree.writeFile(name);
+        tree.setModified(name, old);
+    }
+    tree.setModified("backups/2.tar", old + 60);
+    tree.writeFile("a.ini",
+        "[Pfade]\n1=" + (tree / "logs") + "\n2=" + (tree / "fehlt") + "\n3=" + (tree / "backups")
+            + "\n[Pfad 1]\nMuster=*.log\nProtokoll=" + (tree / "logs.log")
+            + "\n[Pfad 3]\nAnzahl=1\n[Optionen]\nTage=30\nProtokoll=" + (tree / "run.log") + "\n");
+    const std::string missing
+        = "Ablagekehrer: " + withSystemSeparators(tree / "fehlt/") + ": Ungültiger Dateiname.\n";
+
+    // Each folder's listing in turn, an empty line between them; the missing one on standard
+    // error.
+    const HeadlessRun listing = run({ "/LISTE", "/ALLE" }, tree / "a.ini");
+    EXPECT_EQ(listing.exitCode, 1);
+    EXPECT_EQ(listing.err, missing);
+    const std::string header = "Dateiname\tGröße\tDatum\tUhrzeit\tVerzeichnis\n";
+    EXPECT_EQ(listing.out,
+        header + "a.log\t0 kb\t01.01.2020\t12:00:00\t" + withSystemSeparators(tree / "logs/")
+            + "\n1 Dateien\t0 KB Gesamt\n\n" + header + "1.tar\t\t20200101\t120000\t"
+            + withSystemSeparators(tree / "backups/") + "\n1 Dateien\t\n");
+
+    // A switch that chooses a folder or its rule is refused before anything happens.
+    for (const char *perFolder : { "/TAGE:5", "/ID:1", "/MUSTER:*", "/SUB" }) {
+        const HeadlessRun refused = run({ "GO", "/ALLE", perFolder }, tree / "a.ini");
+        EXPECT_EQ(refused.exitCode, 2) << perFolder;
+        EXPECT_EQ(refused.err,
+            "Ablagekehrer: '" + std::string(perFolder)
+                + "' gilt einem Verzeichnis und ist mit /ALLE nicht kombinierbar (siehe "
+                  "--help)\n");
+    }
+    EXPECT_TRUE(tree.exists("logs/a.log"));
+
+    // Each folder deletes by its rule into its own log.
+    const HeadlessRun go = run({ "GO", "/alle" }, tree / "a.ini");
+    EXPECT_EQ(go.exitCode, 1);
+    EXPECT_EQ(go.err, missing);
+    EXPECT_FALSE(tree.exists("logs/a.log"));
+    EXPECT_TRUE(tree.exists("logs/b.txt"));
+    EXPECT_FALSE(tree.exists("backups/1.tar"));
+    EXPECT_TRUE(tree.exists("backups/2.tar"));
+    EXPECT_NE(tree.readFile("logs.log").find("a.log"), std::string::npos);
+    EXPECT_EQ(tree.readFile("logs.log").find("1.tar"), std::string::npos);
+    EXPECT_NE(tree.readFile("run.log").find("1.tar"), std::string::npos);
 }

@@ -202,3 +202,52 @@ TEST(SettingsFile, RootRefusesAFileThatOthersMayHaveWritten)
     }
 }
 #endif
+
+TEST(SettingsFile, ReadsEachFoldersRuleAndRefusesOneThatCannotBeUsed)
+{
+    const testing_support::TempTree tree;
+    const auto read = [&](const std::string &section) {
+        tree.writeFile("r.ini", "[Pfade]\n1=/a\n2=/b\n[pfad 2]\n" + section);
+        return readSettings(tree / "r.ini");
+    };
+    const startup::Settings plain = read("");
+    EXPECT_EQ(plain.rules, std::vector<core::FolderRule>(2));
+
+    core::FolderRule rule;
+    rule.dayCount = 14;
+    rule.includeSubdirectories = true;
+    rule.patterns = core::NamePatterns::parse("*.log;*.gz", "");
+    rule.exceptions = core::NamePatterns::parse("aktuell", "");
+    rule.keepNewest = 3;
+    rule.logFileName = "/var/log/b.log";
+    EXPECT_EQ(read("Tage=14\nUnterverzeichnisse=1\nMuster=*.log; *.gz\nAusnahmen=aktuell\n"
+                   "Behalten=3\nProtokoll=/var/log/b.log\n")
+                  .rules[1],
+        rule);
+    EXPECT_EQ(read("Anzahl=$7\n").rules[1].keepCount, 7);
+
+    const std::pair<const char *, const char *> refused[] = {
+        { "Tage=14\nAnzahl=7\n", "[Pfad 2] Tage und Anzahl sind nicht kombinierbar" },
+        { "Anzahl=7\nUnterverzeichnisse=1\n",
+            "[Pfad 2] Anzahl und Unterverzeichnisse sind nicht kombinierbar" },
+        { "Anzahl=0\n", "[Pfad 2] Anzahl: mindestens 1" },
+        { "Tage=viele\n", "[Pfad 2] Tage: 'viele' ist kein gültiger Integerwert" },
+        { "Unterverzeichnisse=ja\n",
+            "[Pfad 2] Unterverzeichnisse: 'ja' ist kein gültiger Integerwert" },
+        { "Unterverzeichnisse=2\n", "[Pfad 2] Unterverzeichnisse: nur 0 oder 1" },
+        { "Behalten=-1\n", "[Pfad 2] Behalten: nicht negativ" },
+        { "Muster=*.log;\n", "Leeres Muster in [Pfad 2] Muster" },
+        { "Ausnahmen=tmp/*\n",
+            "'tmp/*' in [Pfad 2] Ausnahmen ist kein gültiges Muster: ein Muster nennt Namen, "
+            "keinen Pfad" },
+    };
+    for (const auto &[section, message] : refused) {
+        try {
+            read(section);
+            ADD_FAILURE() << section;
+        } catch (const core::AppError &error) {
+            EXPECT_STREQ(error.what(), message);
+            EXPECT_EQ(error.path(), tree / "r.ini");
+        }
+    }
+}

@@ -36,6 +36,7 @@ struct Script
     std::optional<bool> ageMode = {};
     std::optional<bool> deleteEnabled = {};
     std::optional<std::string> filesStatus = {};
+    std::optional<std::string> notice = {}; // the first status panel
     std::optional<int> date = {};
     std::optional<Names> entries = {};
     std::optional<int> selected = {};
@@ -203,11 +204,15 @@ const std::vector<Script> kScripts = {
         .listings = 2 },
 
     // Controls that list, and those that do not.
-    { .name = "choosing a folder lists it",
+    { .name = "choosing a folder lists it by its rule",
         .arguments = {},
         .events = { "show", "choose 1" },
-        .listed = Names { "alt-b.log" },
+        .listed = Names { "alt-b.log", "tief-b.log" },
+        .days = "45",
+        .ageMode = true,
+        .notice = "nur *.log",
         .selected = 1,
+        .subdirectories = true,
         .listings = 2 },
     { .name = "the checked radio button and subdirectories list nothing",
         .arguments = {},
@@ -227,12 +232,15 @@ const std::vector<Script> kScripts = {
         .listings = 2 },
 
     // Adding a folder for this run.
-    { .name = "an added folder is listed",
+    { .name = "an added folder is listed, with the controls but not the rule of the folder before",
         .arguments = {},
-        .events = { "show", "folder {tree}b", "click SpeedButton1" },
-        .listed = Names { "alt-b.log" },
+        .events = { "show", "choose 1", "folder {tree}b", "click SpeedButton1" },
+        .listed = Names { "alt-b.log", "alt-b.txt", "tief-b.log" },
+        .days = "45",
+        .notice = "Ablage aufräumen",
         .entries = Names { "{tree}a/", "{tree}b/", "{tree}leer/", "{tree}b/" },
         .selected = 3,
+        .subdirectories = true,
         .dialogs = Names { "folder: Verzeichnis wählen" } },
     { .name = "a folder already there is added once more",
         .arguments = {},
@@ -337,10 +345,14 @@ void makeTree(const TempTree &tree)
     file("a/neu.log", -1);
     file("a/sub/tief.log", -100);
     file("b/alt-b.log", -100);
+    file("b/alt-b.txt", -100);
+    file("b/tag/tief-b.log", -50);
     tree.makeDirectory("leer");
+    // Folder b/ has a rule of its own.
     tree.writeFile("ablagekehrer.ini",
         "[Pfade]\n1=" + (tree / "a") + "\n2=" + (tree / "b") + withSystemSeparators("/")
-            + "\n3=" + (tree / "leer") + "\n[Optionen]\nTage=30\n");
+            + "\n3=" + (tree / "leer")
+            + "\n[Optionen]\nTage=30\n[Pfad 2]\nTage=45\nUnterverzeichnisse=1\nMuster=*.log\n");
 }
 
 } // namespace
@@ -399,6 +411,9 @@ void play(Driver &driver, const Script &script)
     }
     if (script.filesStatus) {
         EXPECT_EQ(seen.status[1], *script.filesStatus);
+    }
+    if (script.notice) {
+        EXPECT_EQ(seen.status[0], *script.notice);
     }
     if (script.date) {
         EXPECT_EQ(seen.date, firstDayKept(*script.date));
