@@ -60,6 +60,17 @@ void TreeWalk::close()
 
 RemoveResult TreeWalk::removeFile(std::string_view name, const EntryIdentity &expected)
 {
+    return removeEntry(name, expected, false);
+}
+
+RemoveResult TreeWalk::removeDirectory(std::string_view name, const EntryIdentity &expected)
+{
+    return removeEntry(name, expected, true);
+}
+
+RemoveResult TreeWalk::removeEntry(
+    std::string_view name, const EntryIdentity &expected, bool directory)
+{
     if (!m_impl->hasCurrent())
         return { Removal::DirectoryChanged, {} };
     if (m_impl->checkWhenDue(false)) {
@@ -67,7 +78,7 @@ RemoveResult TreeWalk::removeFile(std::string_view name, const EntryIdentity &ex
         if (!check)
             return m_impl->lostPlace(check);
     }
-    return m_impl->removeFile(name, expected);
+    return directory ? m_impl->removeDirectory(name, expected) : m_impl->removeFile(name, expected);
 }
 
 } // namespace platform

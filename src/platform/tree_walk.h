@@ -87,6 +87,12 @@ public:
     // Removal::DirectoryChanged, and after Removal::Refused for a check of the directory, no
     // directory is current.
     RemoveResult removeFile(std::string_view name, const EntryIdentity &expected);
+    // Removes the empty directory `name` from the current directory, as removeFile removes a
+    // file: only while it is the directory the listing saw (same volume and file ID; its times
+    // changed with what was removed from it) and the current directory is still in its place. A
+    // directory that holds anything now, or anything else under the name, answers
+    // Removal::Changed and stays. Never follows a link.
+    RemoveResult removeDirectory(std::string_view name, const EntryIdentity &expected);
 
     // The system's part of the walk, to which each call above is handed: its open directories of
     // the way down and the path between them (platform/tree_walk_system.h).
@@ -95,6 +101,9 @@ public:
 private:
     // `check`, the walk let go when it failed.
     MoveResult kept(const MoveResult &check);
+    // Removes a file or an empty directory from the current directory, its chain checked when
+    // due.
+    RemoveResult removeEntry(std::string_view name, const EntryIdentity &expected, bool directory);
 
     std::unique_ptr<Impl> m_impl;
 };

@@ -30,13 +30,14 @@ public:
 
     // TreeWalk's calls, but for the chain checks: a move that succeeds here is checked by the
     // caller, and removeFile is called only with a directory current whose chain was checked
-    // when due.
+    // when due; so is removeDirectory.
     virtual MoveResult openTop(const std::string &path, const EntryIdentity &expected) = 0;
     virtual MoveResult enterChild(std::string_view name, const EntryIdentity &expected) = 0;
     virtual MoveResult enterParent(const EntryIdentity &expected) = 0;
     virtual bool hasCurrent() const = 0;
     virtual void close() = 0;
     virtual RemoveResult removeFile(std::string_view name, const EntryIdentity &expected) = 0;
+    virtual RemoveResult removeDirectory(std::string_view name, const EntryIdentity &expected) = 0;
 
     // Whether the current directory is still reached by its listed names: from the listed top,
     // looked up again by its path, when `whole`, else from the open directory a few levels up.

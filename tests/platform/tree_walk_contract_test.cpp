@@ -160,6 +160,54 @@ TEST(TreeWalkContract, LeavesWhatChangedSinceTheListing)
     EXPECT_TRUE(walk.hasCurrent());
 }
 
+TEST(TreeWalkContract, RemovesAnEmptiedFolderOnlyWhileItIsTheListedOneAndEmpty)
+{
+    // The folder "data/x" held one file, which is deleted before the folder; meanwhile another
+    // program changes what lies under the name.
+    const struct
+    {
+        const char *change;
+        void (*apply)(const TempTree &tree);
+        Removal removal;
+    } cases[] = {
+        { "nothing", [](const TempTree &) {}, Removal::Removed },
+        { "a file put into it", [](const TempTree &tree) { tree.writeFile("data/x/neu.log"); },
+            Removal::Changed },
+        { "a folder put into it", [](const TempTree &tree) { tree.makeDirectory("data/x/y"); },
+            Removal::Changed },
+        { "another empty folder in its place",
+            [](const TempTree &tree) {
+                ASSERT_TRUE(move(tree, "data/x", "moved"));
+                tree.makeDirectory("data/x");
+            },
+            Removal::Changed },
+        { "a file in its place",
+            [](const TempTree &tree) {
+                ASSERT_TRUE(move(tree, "data/x", "moved"));
+                tree.writeFile("data/x");
+            },
+            Removal::Changed },
+        { "removed already",
+            [](const TempTree &tree) { ASSERT_TRUE(move(tree, "data/x", "moved")); },
+            Removal::Gone },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.change);
+        TempTree tree;
+        tree.writeFile("data/x/alt.log");
+        const ListedIdentities listed(tree);
+        platform::TreeWalk walk;
+        ASSERT_TRUE(walk.openTop(tree / "data", listed["data"]));
+        ASSERT_TRUE(walk.enterChild("x", listed["data/x"]));
+        ASSERT_EQ(walk.removeFile("alt.log", listed["data/x/alt.log"]).removal, Removal::Removed);
+        ASSERT_TRUE(walk.enterParent(listed["data"]));
+        c.apply(tree);
+        EXPECT_EQ(walk.removeDirectory("x", listed["data/x"]).removal, c.removal);
+        EXPECT_EQ(tree.exists("data/x"), c.removal == Removal::Changed);
+        EXPECT_TRUE(walk.hasCurrent());
+    }
+}
+
 TEST(TreeWalkContract, StopsDeletingInAFolderMovedOutOfTheTreeWhileInIt)
 {
     // One walk holds the folder open, another is about to enter it; the folder is moved out of

@@ -70,6 +70,7 @@ public:
     bool hasCurrent() const override { return !m_levels.empty(); }
     void close() override;
     RemoveResult removeFile(std::string_view name, const EntryIdentity &expected) override;
+    RemoveResult removeDirectory(std::string_view name, const EntryIdentity &expected) override;
     MoveResult inPlace(bool whole) override;
     std::size_t depth() const override { return m_nameStarts.size(); }
 
@@ -336,6 +337,24 @@ RemoveResult SystemWalk::removeFile(std::string_view name, const EntryIdentity &
         return removeLinkedFile(currentFd(), m_name.c_str(), expected);
     if (unlinkat(currentFd(), m_name.c_str(), 0) == 0)
         return { Removal::Removed, {} };
+    return unlinkFailure();
+}
+
+RemoveResult SystemWalk::removeDirectory(std::string_view name, const EntryIdentity &expected)
+{
+    m_name.assign(name);
+    struct stat info;
+    if (fstatat(currentFd(), m_name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return unlinkFailure();
+    // Removing what the directory held changed its times: its volume and number tell it from
+    // another put in its place.
+    if (!S_ISDIR(info.st_mode) || !isEntry(info, expected.volume, expected.fileId))
+        return { Removal::Changed, {} };
+    if (unlinkat(currentFd(), m_name.c_str(), AT_REMOVEDIR) == 0)
+        return { Removal::Removed, {} };
+    // Something was put into it meanwhile.
+    if (errno == ENOTEMPTY || errno == EEXIST)
+        return { Removal::Changed, {} };
     return unlinkFailure();
 }
 

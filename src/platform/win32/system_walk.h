@@ -10,8 +10,8 @@
 #include <vector>
 #include <windows.h>
 
-// The Windows walk, shared by its moves (tree_walk.cpp) and its removal of a file
-// (tree_walk_removal.cpp).
+// The Windows walk, shared by its moves (tree_walk.cpp) and its removal of a file or an empty
+// directory (tree_walk_removal.cpp).
 namespace platform {
 
 namespace win32 {
@@ -38,6 +38,7 @@ public:
     bool hasCurrent() const override { return !m_levels.empty(); }
     void close() override;
     RemoveResult removeFile(std::string_view name, const EntryIdentity &expected) override;
+    RemoveResult removeDirectory(std::string_view name, const EntryIdentity &expected) override;
     MoveResult inPlace(bool whole) override;
     std::size_t depth() const override { return m_levels.empty() ? 0 : m_levels.size() - 1; }
 
@@ -73,7 +74,7 @@ public:
     // Looks the listed top up again by its path into `handle`, and finds it the directory the
     // walk entered, its last component the entry it was when the walk first opened it.
     MoveResult topInPlace(win32::UniqueHandle &handle);
-    // What became of a file whose opening or deletion failed with the system's `error`.
+    // What became of an entry whose opening or deletion failed with the system's `error`.
     RemoveResult failure(DWORD error);
 
     // The listed top first (always open), the current directory last. Those from m_firstOpen on

@@ -27,6 +27,35 @@ constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(2
 // refused as unknown: older systems and Wine know only the classic disposition.
 std::atomic<bool> g_noPosixDelete { false };
 
+// Marks the entry held by `file` deleted, with the POSIX delete where the system knows it (the
+// name goes at once, even while others hold the file open), else with the classic one (when the
+// handle closes). Neither clears the read-only attribute: a read-only file is refused and stays.
+// A directory that is not empty is refused with ERROR_DIR_NOT_EMPTY. Returns false with `error`
+// set when refused.
+bool markDeleted(HANDLE file, DWORD &error)
+{
+    if (!g_noPosixDelete.load(std::memory_order_relaxed)) {
+        FILE_DISPOSITION_INFO_EX disposition {};
+        disposition.Flags = FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS;
+        if (SetFileInformationByHandle(
+                file, kFileDispositionInfoEx, &disposition, sizeof disposition))
+            return true;
+        const DWORD refusal = GetLastError();
+        if (refusal != ERROR_INVALID_PARAMETER && refusal != ERROR_NOT_SUPPORTED
+            && refusal != ERROR_INVALID_FUNCTION) {
+            error = refusal;
+            return false;
+        }
+        g_noPosixDelete.store(true, std::memory_order_relaxed);
+    }
+    FILE_DISPOSITION_INFO disposition {};
+    disposition.DeleteFile = TRUE;
+    if (SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition))
+        return true;
+    error = GetLastError();
+    return false;
+}
+
 } // namespace
 
 RemoveResult SystemWalk::removeFile(std::string_view name, const EntryIdentity &expected)
@@ -74,37 +103,41 @@ RemoveResult SystemWalk::removeFile(std::string_view name, const EntryIdentity &
             return lostPlace(check);
         return { Removal::Changed, {} };
     }
-    // The POSIX delete takes the name away at once; the classic one when the handle closes, just
-    // below. Neither clears the read-only attribute: a read-only file is refused and stays.
-    bool deleted = false;
-    if (!g_noPosixDelete.load(std::memory_order_relaxed)) {
-        FILE_DISPOSITION_INFO_EX disposition {};
-        disposition.Flags = FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS;
-        deleted = SetFileInformationByHandle(
-            file.get(), kFileDispositionInfoEx, &disposition, sizeof disposition);
-        if (!deleted) {
-            const DWORD refusal = GetLastError();
-            if (refusal == ERROR_INVALID_PARAMETER || refusal == ERROR_NOT_SUPPORTED
-                || refusal == ERROR_INVALID_FUNCTION)
-                g_noPosixDelete.store(true, std::memory_order_relaxed);
-            else
-                error = refusal;
-        }
-    }
-    if (!deleted && error == 0) {
-        FILE_DISPOSITION_INFO disposition {};
-        disposition.DeleteFile = TRUE;
-        deleted = SetFileInformationByHandle(
-            file.get(), FileDispositionInfo, &disposition, sizeof disposition);
-        if (!deleted)
-            error = GetLastError();
-    }
+    const bool deleted = markDeleted(file.get(), error);
     // The classic delete happens here, as the handle closes.
     file.reset();
     if (deleted && held)
         RemovedLinks::removed(found, linked ? standard.NumberOfLinks - 1 : 0);
     if (deleted)
         return { Removal::Removed, {} };
+    return failure(error);
+}
+
+RemoveResult SystemWalk::removeDirectory(std::string_view name, const EntryIdentity &expected)
+{
+    DWORD error = 0;
+    UniqueHandle folder(win32::openRelative(current(), win32::wideFromUtf8(name),
+        DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kFileOptions, error));
+    if (!folder)
+        return failure(error);
+    // Removing what the directory held changed its times: its volume and file ID tell it from
+    // another put in its place, and a junction or a file there is no directory of the listing.
+    EntryIdentity found;
+    if (!win32::identityOfHandle(folder.get(), found)) {
+        error = GetLastError();
+        folder.reset();
+        return failure(error);
+    }
+    if (found.type != static_cast<std::uint32_t>(win32::EntryType::Directory)
+        || found.volume != expected.volume || found.fileId != expected.fileId)
+        return { Removal::Changed, {} };
+    const bool deleted = markDeleted(folder.get(), error);
+    folder.reset();
+    if (deleted)
+        return { Removal::Removed, {} };
+    // Something was put into it meanwhile.
+    if (error == ERROR_DIR_NOT_EMPTY)
+        return { Removal::Changed, {} };
     return failure(error);
 }
 
