@@ -1,6 +1,7 @@
 #include "core/deletion_run.h"
 
 #include "core/deletion_workers.h"
+#include "core/emptied_folders.h"
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/run_log.h"
@@ -64,9 +65,12 @@ DeletionReport DeleteListed(const JobState &state, std::size_t workers)
             notes.push_back(messages::deletedNotLogged(path));
         throw AppError(messages::fileError(end.logError), log.path(), std::move(notes));
     }
+    const bool finished = !end.interrupted
+        && (!state.removesEmptiedFolders()
+            || removeEmptiedFolders(table, report, logging ? &log : nullptr, stopSignals));
     if (logging)
         log.close();
-    if (end.interrupted)
+    if (!finished)
         throw RunInterrupted(std::string(messages::kRunInterrupted));
     return report;
 }

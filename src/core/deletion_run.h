@@ -22,7 +22,9 @@ std::size_t defaultDeletionWorkers();
 // rows of one directory at a time, and write the lines of the rows done in table order, never
 // more than a few rows each ahead of the last line written; the calling thread tells
 // `state.Progress`. With one worker the calling thread deletes itself. The files left and the
-// log's lines do not depend on the number of workers.
+// log's lines do not depend on the number of workers. When the state asks for it
+// (removesEmptiedFolders), the subfolders the run emptied are removed after the files, each with
+// its line (emptied_folders.h).
 DeletionReport DeleteListed(const JobState &state, std::size_t workers = defaultDeletionWorkers());
 
 } // namespace core

@@ -19,13 +19,29 @@ DirectoryCursor::DirectoryCursor(const ListingTable &table, std::size_t walks)
 
 platform::RemoveResult DirectoryCursor::removeRow(std::size_t row)
 {
-    const platform::MoveResult moved = moveTo(m_table.fileDirectory(row));
+    return removeIn(m_table.fileDirectory(row),
+        [&] { return m_walk.removeFile(m_table.fileName(row), m_table.fileIdentity(row)); });
+}
+
+platform::RemoveResult DirectoryCursor::removeFolder(std::uint32_t index)
+{
+    const ListingTable::Directory &folder = m_table.directory(index);
+    return removeIn(folder.parent, [&] {
+        std::string_view name = folder.name;
+        name.remove_suffix(1); // the "/" that ends every directory's name
+        return m_walk.removeDirectory(name, folder.identity);
+    });
+}
+
+template <typename Remove>
+platform::RemoveResult DirectoryCursor::removeIn(std::uint32_t directory, const Remove &remove)
+{
+    const platform::MoveResult moved = moveTo(directory);
     if (moved.error)
         return { platform::Removal::Refused, moved.error };
     if (!moved)
         return { platform::Removal::DirectoryChanged, {} };
-    const platform::RemoveResult result
-        = m_walk.removeFile(m_table.fileName(row), m_table.fileIdentity(row));
+    const platform::RemoveResult result = remove();
     // The walk has let go of a directory no longer where it was listed.
     if (result.removal == platform::Removal::DirectoryChanged)
         m_unreachable[m_current] = true;

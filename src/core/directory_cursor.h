@@ -26,8 +26,13 @@ public:
     // cannot be reached as listed answers Removal::DirectoryChanged, a move the system refused
     // Removal::Refused with its error.
     platform::RemoveResult removeRow(std::size_t row);
+    // Removes the empty directory `index` from its parent, moving there first, as removeRow does.
+    platform::RemoveResult removeFolder(std::uint32_t index);
 
 private:
+    // Removes an entry of directory `directory`, moving there first.
+    template <typename Remove>
+    platform::RemoveResult removeIn(std::uint32_t directory, const Remove &remove);
     platform::MoveResult moveTo(std::uint32_t target);
     std::uint32_t parentOf(std::uint32_t index) const { return m_table.directory(index).parent; }
     bool note(std::uint32_t index);

@@ -19,6 +19,8 @@ struct FolderRule
     NamePatterns patterns; // "Muster": only names matching one of them are listed; none: all
     NamePatterns exceptions; // "Ausnahmen": names never listed; a folder so named is not entered
     std::int32_t keepNewest = 0; // "Behalten": in age mode, the newest this many files stay
+    // "LeereOrdner": in age mode with subfolders, the subfolders the run emptied are removed
+    bool removeEmptiedFolders = false;
     std::optional<std::string> logFileName; // "Protokoll"
 
     bool operator==(const FolderRule &) const = default;

@@ -40,11 +40,20 @@ struct ListRequest
     NamePatterns Patterns;
     NamePatterns Exceptions;
     std::int32_t KeepNewest = 0;
+    // In age mode with subfolders, a deletion run removes the subfolders it emptied
+    // (emptied_folders.h).
+    bool RemoveEmptiedFolders = false;
 
     // Whether a file named `name` may be listed at all, as `Patterns` and `Exceptions` say.
     bool choosesName(std::string_view name) const
     {
         return (Patterns.empty() || Patterns.matchesAny(name)) && !Exceptions.matchesAny(name);
+    }
+    // Whether a deletion run removes the folders it empties: asked for, in age mode with
+    // subfolders.
+    bool removesEmptiedFolders() const
+    {
+        return RemoveEmptiedFolders && Mode == SelectionMode::Age && IncludeSubdirectories;
     }
     std::string LogFileName; // empty: no log
     // The log of a folder whose rule names none, or that has no rule: the command line's, else

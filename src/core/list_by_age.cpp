@@ -47,7 +47,8 @@ public:
     {
         // Nothing in a subfolder named by an exception is listed, however deep.
         if (m_skipped > 0 || (!m_open.empty() && m_state.Exceptions.matchesAny(name))) {
-            ++m_skipped;
+            if (m_skipped++ == 0)
+                m_state.Table.noteOther(m_open.back());
             return;
         }
         ListingTable &table = m_state.Table;
@@ -71,13 +72,18 @@ public:
     void file(const platform::FileEntry &entry) override
     {
         m_pace.fileFound();
-        if (m_skipped > 0 || !m_state.choosesName(entry.name))
+        if (m_skipped > 0)
             return;
+        if (!m_state.choosesName(entry.name)) {
+            m_state.Table.noteOther(m_open.back());
+            return;
+        }
         // A listing that runs past midnight measures the files after it from the new day.
         if (m_state.Clock.now() >= m_nextMidnight)
             renewLimit();
         if (!(entry.modified < m_limit)) {
             ++m_young;
+            m_state.Table.noteOther(m_open.back());
             return;
         }
         if (m_state.KeepNewest > 0)

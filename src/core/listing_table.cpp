@@ -36,7 +36,7 @@ void ListingTable::setEmptyListing()
 std::uint32_t ListingTable::addDirectory(
     std::uint32_t parent, std::string_view name, const platform::EntryIdentity &identity)
 {
-    m_directories.push_back({ parent, std::string(name), identity });
+    m_directories.push_back({ parent, std::string(name), identity, false });
     return static_cast<std::uint32_t>(m_directories.size() - 1);
 }
 
@@ -58,6 +58,7 @@ void ListingTable::removeFiles(std::vector<std::size_t> rows)
     for (std::size_t row = rows.front(); row < m_rows.size(); ++row) {
         if (next != rows.end() && *next == row) {
             ++next;
+            noteOther(m_rows[row].directory);
             continue;
         }
         m_rows[kept++] = m_rows[row];
@@ -68,6 +69,13 @@ void ListingTable::removeFiles(std::vector<std::size_t> rows)
 const ListingTable::Row *ListingTable::dataRow(std::size_t row) const
 {
     return row < m_rows.size() ? &m_rows[row] : nullptr;
+}
+
+std::string ListingTable::directoryPath(std::uint32_t index) const
+{
+    std::string path;
+    appendDirectoryPath(path, index);
+    return path;
 }
 
 void ListingTable::appendDirectoryPath(std::string &out, std::uint32_t index) const

@@ -27,13 +27,16 @@ class ListingTable
 public:
     static constexpr std::uint32_t kNoParent = UINT32_MAX;
 
-    // A directory that holds listed files: the listed directory itself (its path as given, ending
+    // A directory searched: the listed directory itself (its path as given, ending
     // in "/", no parent) or a subdirectory (its name and "/", below its parent).
     struct Directory
     {
         std::uint32_t parent = kNoParent;
         std::string name;
         platform::EntryIdentity identity;
+        // It held, at the listing, something besides listed files and subdirectories entered: a
+        // file not chosen, a folder passed over.
+        bool holdsOthers = false;
     };
 
     // How the size, date and time cells of the rows read: age mode shows the size and the
@@ -52,7 +55,10 @@ public:
     std::uint32_t addDirectory(
         std::uint32_t parent, std::string_view name, const platform::EntryIdentity &identity);
     void addFile(std::uint32_t directory, const platform::FileEntry &entry);
+    // Notes that `directory` holds an entry that is neither listed nor entered.
+    void noteOther(std::uint32_t directory) { m_directories[directory].holdsOthers = true; }
     // Takes the rows `rows` (in any order, each once) out again; the rows after them move up.
+    // Their files stay where they are: their directories now hold others (noteOther).
     void removeFiles(std::vector<std::size_t> rows);
 
     std::size_t fileCount() const { return m_rows.size(); }
@@ -72,6 +78,8 @@ public:
     std::uint64_t fileSize(std::size_t row) const;
     const platform::EntryIdentity &fileIdentity(std::size_t row) const;
     const Directory &directory(std::uint32_t index) const { return m_directories[index]; }
+    // The full path of directory `index`, ending in the path separator.
+    std::string directoryPath(std::uint32_t index) const;
     std::size_t directoryCount() const { return m_directories.size(); }
 
 private:

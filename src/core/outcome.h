@@ -28,11 +28,14 @@ struct StayedFile
     platform::SystemError error; // the system's error, for Outcome::Refused
 };
 
-// The outcome of a deletion run: how many files went, and each that stayed, in table order.
+// The outcome of a deletion run: how many files went, and each that stayed, in table order; and
+// how many of the folders it emptied went and stayed.
 struct DeletionReport
 {
     std::size_t deleted = 0;
     std::vector<StayedFile> stayed;
+    std::size_t foldersRemoved = 0;
+    std::size_t foldersStayed = 0;
 };
 
 // Counts row `row`, attempted with `removal`, in the report; returns the entry of a file that

@@ -37,10 +37,25 @@ void RunLog::addFileLine(const ListingTable &table, std::size_t row, const Staye
     m_pending += stamp();
     const std::size_t start = m_pending.size();
     table.appendPath(m_pending, row);
-    platform::maskControlBytes(m_pending, start);
-    if (stayed) {
+    endLine(start, stayed ? stayed->outcome : Outcome::Deleted,
+        stayed ? stayed->error : platform::SystemError {});
+}
+
+void RunLog::addFolderLine(std::string_view path, Outcome outcome, platform::SystemError error)
+{
+    m_pendingRows.push_back(kNoRow);
+    m_pending += stamp();
+    const std::size_t start = m_pending.size();
+    m_pending += path;
+    endLine(start, outcome, error);
+}
+
+void RunLog::endLine(std::size_t pathStart, Outcome outcome, platform::SystemError error)
+{
+    platform::maskControlBytes(m_pending, pathStart);
+    if (outcome != Outcome::Deleted) {
         m_pending += messages::kNotDeletedOpening;
-        m_pending += messages::notDeletedReason(stayed->outcome, stayed->error);
+        m_pending += messages::notDeletedReason(outcome, error);
         m_pending += messages::kNotDeletedClosing;
     }
     m_pending += "\r\n";

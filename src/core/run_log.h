@@ -37,6 +37,10 @@ public:
     // full path, and for a file that stayed why; a name cannot forge lines, since bytes below 32
     // are written as "?".
     void addFileLine(const ListingTable &table, std::size_t row, const StayedFile *stayed);
+    // Adds the line of a folder removed, or attempted and left with `outcome`, as a file's: its
+    // full path `path` ends in the path separator. Its row in writePending's answer is kNoRow.
+    void addFolderLine(std::string_view path, Outcome outcome, platform::SystemError error);
+    static constexpr std::size_t kNoRow = SIZE_MAX;
 
     // Writes the lines added since the last write in one go. When that fails, closes the log and
     // returns the system's error with `failedRow` set to the row of the first line not written;
@@ -48,6 +52,9 @@ public:
 
 private:
     void check(platform::SystemError error);
+    // Ends the line whose path starts at `pathStart` of the lines waiting, with the reason of a
+    // file or folder that stayed.
+    void endLine(std::size_t pathStart, Outcome outcome, platform::SystemError error);
     const std::string &stamp();
 
     platform::LockedAppendFile m_file;

@@ -1,6 +1,7 @@
 #include "deletion_testing.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -273,4 +274,46 @@ TEST(DeleteListed, RefusesToDeleteInTheRootOfTheSystemHoweverItIsSpelled)
         EXPECT_FALSE(tree.exists("protokoll.log")) << spelling;
     }
     std::remove((root + name).c_str());
+}
+
+TEST(DeleteListed, RemovesTheFoldersItEmptiedDeepestFirstAndNoOther)
+{
+    TempTree tree;
+    writeOld(tree,
+        { "data/top.log", "data/2026/11/03/a.log", "data/2026/11/03/b.log", "data/2026/11/04/c.log",
+            "data/2026/12/01/d.log", "data/voll/e.log", "data/jung/f.log" });
+    tree.makeDirectory("data/leer");
+    tree.writeFile("data/jung/heute.log");
+    core::JobState state = listedOld(tree / "data", tree / "protokoll.log", true);
+    state.RemoveEmptiedFolders = true;
+    ASSERT_EQ(state.Table.fileCount(), 7u);
+    // A file put into a folder after the listing keeps it, as the confirmed listing did not
+    // empty it.
+    tree.writeFile("data/voll/neu.log");
+
+    const core::DeletionReport report = core::DeleteListed(state);
+    EXPECT_EQ(report.deleted, 7u);
+    EXPECT_EQ(report.foldersRemoved, 6u);
+    EXPECT_EQ(report.foldersStayed, 1u);
+    EXPECT_FALSE(tree.exists("data/2026"));
+    for (const char *stays : { "data/voll/neu.log", "data/jung/heute.log", "data/leer" })
+        EXPECT_TRUE(tree.exists(stays)) << stays;
+
+    // After the files, a line per folder attempted, its path ending in the separator, each folder
+    // before its parent.
+    const std::vector<std::string> lines = loggedFileLines(tree);
+    ASSERT_EQ(lines.size(), 7u + 7u);
+    const std::vector<std::string> folderLines(lines.begin() + 7, lines.end());
+    std::vector<std::string> folders;
+    for (const char *folder :
+        { "2026/", "2026/11/", "2026/11/03/", "2026/11/04/", "2026/12/", "2026/12/01/" })
+        folders.push_back(withSystemSeparators(tree / "data/" + folder));
+    folders.push_back(
+        stayedLine(withSystemSeparators(tree / "data/voll/"), "seit der Auflistung geändert"));
+    std::vector<std::string> sorted = folderLines;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, folders);
+    for (std::size_t i = 0; i < folderLines.size(); ++i)
+        for (std::size_t j = i + 1; j < folderLines.size(); ++j)
+            EXPECT_FALSE(folderLines[j].starts_with(folderLines[i])) << folderLines[i];
 }

@@ -1,3 +1,4 @@
+#include "core/emptied_folders.h"
 #include "core/errors.h"
 #include "core/job_state.h"
 #include "core/listing_texts.h"
@@ -439,20 +440,25 @@ TEST(ListByAge, NarrowsTheSelectionByPatternsExceptionsAndAFloorOfTheNewest)
         const char *exceptions;
         int keepNewest;
         std::vector<std::string> listed;
+        // The subfolders that deleting the listing empties: nothing else lay in them.
+        std::vector<std::string> emptied;
     } cases[] = {
         { "", "", 0,
             { "a.log", "aktuell/e.log", "b.gz", "c.conf", "d.LOG", "sub/aktuell/g.log",
-                "sub/f.log" } },
+                "sub/f.log" },
+            { "aktuell/", "sub/", "sub/aktuell/" } },
         { "*.log; *.GZ", "", 0,
-            { "a.log", "aktuell/e.log", "b.gz", "d.LOG", "sub/aktuell/g.log", "sub/f.log" } },
-        // A folder named by an exception is not entered, at any depth.
-        { "", "*.conf;aktuell", 0, { "a.log", "b.gz", "d.LOG", "sub/f.log" } },
-        { "*.log", "AKTUELL", 0, { "a.log", "d.LOG", "sub/f.log" } },
+            { "a.log", "aktuell/e.log", "b.gz", "d.LOG", "sub/aktuell/g.log", "sub/f.log" },
+            { "aktuell/", "sub/", "sub/aktuell/" } },
+        // A folder named by an exception is not entered, at any depth; it keeps its parent.
+        { "", "*.conf;aktuell", 0, { "a.log", "b.gz", "d.LOG", "sub/f.log" }, {} },
+        { "*.log", "AKTUELL", 0, { "a.log", "d.LOG", "sub/f.log" }, {} },
         // Of the five old *.log files and today's, the three newest stay: today's, g and f.
-        { "*.log", "", 3, { "a.log", "aktuell/e.log", "d.LOG" } },
-        { "", "", 2, { "a.log", "aktuell/e.log", "b.gz", "c.conf", "d.LOG", "sub/f.log" } },
+        { "*.log", "", 3, { "a.log", "aktuell/e.log", "d.LOG" }, { "aktuell/" } },
+        { "", "", 2, { "a.log", "aktuell/e.log", "b.gz", "c.conf", "d.LOG", "sub/f.log" },
+            { "aktuell/" } },
         // A floor above every file chosen lists nothing.
-        { "", "", 10, {} },
+        { "", "", 10, {}, {} },
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(
@@ -475,5 +481,19 @@ TEST(ListByAge, NarrowsTheSelectionByPatternsExceptionsAndAFloorOfTheNewest)
         EXPECT_EQ(listed, wanted);
         EXPECT_EQ(state.TotalKB, static_cast<std::int64_t>(2 * wanted.size()));
         EXPECT_EQ(state.Table.isEmptyListing(), wanted.empty());
+
+        // Each emptied folder comes before its parent.
+        std::vector<std::string> emptied;
+        for (const std::uint32_t index : core::emptiedFolders(state.Table)) {
+            const std::string folder = state.Table.directoryPath(index).substr(tree.path().size());
+            for (const std::string &before : emptied)
+                EXPECT_FALSE(folder.starts_with(before)) << before << " before " << folder;
+            emptied.push_back(folder);
+        }
+        std::sort(emptied.begin(), emptied.end());
+        wanted.clear();
+        for (const std::string &path : c.emptied)
+            wanted.push_back(testing_support::withSystemSeparators(path));
+        EXPECT_EQ(emptied, wanted);
     }
 }
