@@ -32,6 +32,7 @@ constexpr std::string_view kPatternsSwitch = "/MUSTER:";
 constexpr std::string_view kExceptionsSwitch = "/AUSNAHMEN:";
 constexpr std::string_view kKeepNewestSwitch = "/BEHALTEN:";
 constexpr std::string_view kAllFoldersSwitch = "/ALLE";
+constexpr std::string_view kEmptiedFoldersSwitch = "/LEEREORDNER";
 
 // The switches that choose one folder or its rule: a run over every folder takes each folder's
 // own rule and refuses them.
@@ -43,7 +44,7 @@ bool isPerFolderSwitch(std::string_view upper)
         if (upper.starts_with(prefix))
             return true;
     }
-    return false;
+    return upper == kEmptiedFoldersSwitch;
 }
 
 // Only the whole word starts a deletion that nobody confirms: a log path such as
@@ -74,8 +75,8 @@ bool isSwitch(std::string_view upper)
         if (upper.starts_with(prefix))
             return true;
     }
-    return upper == kAllFoldersSwitch || asksForUnattendedRun(upper) || asksForHelp(upper)
-        || asksForVersion(upper);
+    return upper == kAllFoldersSwitch || upper == kEmptiedFoldersSwitch
+        || asksForUnattendedRun(upper) || asksForHelp(upper) || asksForVersion(upper);
 }
 
 // The value of a switch that names a file or folder: the letters as given, since on Linux
@@ -167,6 +168,8 @@ void applySwitches(const std::vector<std::string> &arguments, SwitchResults &res
                 throw core::AppError(core::messages::negativeKeepNewest(upper));
             results.keepNewest = keep;
         }
+        if (upper == kEmptiedFoldersSwitch)
+            results.removeEmptiedFolders = true;
     }
 }
 

@@ -49,6 +49,7 @@ struct SwitchResults
     std::optional<core::NamePatterns> patterns; // "/MUSTER:"
     std::optional<core::NamePatterns> exceptions; // "/AUSNAHMEN:"
     std::optional<std::int32_t> keepNewest; // "/BEHALTEN:"
+    bool removeEmptiedFolders = false; // "/LEEREORDNER"
 };
 
 // Applies the switch table to the arguments, first to last; every argument is tested against every

@@ -12,7 +12,7 @@ namespace {
 
 // A folder's rule with what the command line's switches override for this run: "/ANZAHL:" and
 // "/TAGE:" the mode and its count, "/SUB" the subfolders, the rule's own switches its patterns,
-// exceptions and floor, "/PROTOKOLL:" its log.
+// exceptions, floor and emptied folders, "/PROTOKOLL:" its log.
 core::FolderRule overridden(core::FolderRule rule, const SwitchResults &switches)
 {
     if (switches.dayCount >= 1) {
@@ -30,6 +30,8 @@ core::FolderRule overridden(core::FolderRule rule, const SwitchResults &switches
         rule.exceptions = *switches.exceptions;
     if (switches.keepNewest)
         rule.keepNewest = *switches.keepNewest;
+    if (switches.removeEmptiedFolders)
+        rule.removeEmptiedFolders = true;
     if (!switches.logFileName.empty())
         rule.logFileName = switches.logFileName;
     return rule;
@@ -100,6 +102,7 @@ StartupResult FormCreate(core::JobState &state, const CommandLine &commandLine,
     state.Patterns = rule.patterns;
     state.Exceptions = rule.exceptions;
     state.KeepNewest = rule.keepNewest;
+    state.RemoveEmptiedFolders = rule.removeEmptiedFolders;
     state.LogFileName = rule.logFileName.value_or(state.GeneralLogFileName);
 
     result.listOnly = switches.listOnly;

@@ -74,6 +74,11 @@ core::FolderRule readFolderRule(
         fail(std::string(core::messages::kDaysAndCount));
     if (rule.keepCount && rule.includeSubdirectories.value_or(false))
         fail(std::string(core::messages::kCountAndSubdirectories));
+    if (const auto emptied = number("LeereOrdner")) {
+        if (*emptied != 0 && *emptied != 1)
+            fail("LeereOrdner: nur 0 oder 1");
+        rule.removeEmptiedFolders = *emptied == 1;
+    }
     if (const auto keep = number("Behalten")) {
         if (*keep < 0)
             fail("Behalten: nicht negativ");

@@ -2,6 +2,41 @@
 
 namespace startup {
 
+namespace {
+
+// The folders of the example of rules per folder, and where its daily run is set up.
+#ifdef _WIN32
+constexpr const char *kExampleFolders[]
+    = { "D:\\Logs\\App\\", "D:\\Sicherung\\", "D:\\Spool\\App\\" };
+constexpr const char *kExampleSchedule = "in der Aufgabenplanung";
+#else
+constexpr const char *kExampleFolders[] = { "/var/log/app/", "/srv/sicherung/", "/var/spool/app/" };
+constexpr const char *kExampleSchedule = "von cron oder einem systemd-Timer";
+#endif
+
+// Logs kept 14 days, backups with a floor of 3, and a spool tree with its emptied folders.
+std::string rulesExample()
+{
+    return std::string("  [Pfade]\n  1=") + kExampleFolders[0] + "\n  2=" + kExampleFolders[1]
+        + "\n  3=" + kExampleFolders[2]
+        + "\n"
+          "  [Pfad 1]\n"
+          "  Tage=14\n"
+          "  Muster=*.log;*.gz\n"
+          "  [Pfad 2]\n"
+          "  Tage=14\n"
+          "  Behalten=3\n"
+          "  [Pfad 3]\n"
+          "  Tage=2\n"
+          "  Unterverzeichnisse=1\n"
+          "  LeereOrdner=1\n"
+          "\n"
+          "und ein Aufruf für alle, täglich "
+        + kExampleSchedule + ":\n  ablagekehrer /ALLE GO\n";
+}
+
+} // namespace
+
 std::string usageText(
     const std::vector<std::string> &settingsSearchPath, const std::string &settingsInUse)
 {
@@ -21,6 +56,8 @@ std::string usageText(
           "unberührt\n"
           "  /BEHALTEN:n        (Anzahl Tage) die n neuesten Dateien bleiben, auch wenn "
           "sie alt sind\n"
+          "  /LEEREORDNER       (Anzahl Tage, /SUB) Ordner, die der Lauf leert, auch "
+          "entfernen\n"
           "  /PROTOKOLL:pfad    die Protokolldatei (statt der Einstellungsdatei)\n"
           "  /INI:pfad          diese Einstellungsdatei lesen\n"
           "  /LISTE             nur auflisten, nichts löschen\n"
@@ -37,11 +74,16 @@ std::string usageText(
           "\n"
           "Jedes Verzeichnis n unter [Pfade] kann einen Abschnitt [Pfad n] mit eigenen "
           "Regeln haben:\n"
-          "Tage, Anzahl, Unterverzeichnisse (0/1), Muster, Ausnahmen, Behalten, Protokoll. "
-          "Die Schalter\n"
-          "gehen den Regeln vor, die Regeln dem Abschnitt [Optionen].\n"
-          "\n"
-          "Die Einstellungsdatei ist die erste vorhandene von:\n";
+          "Tage, Anzahl, Unterverzeichnisse (0/1), Muster, Ausnahmen, Behalten, "
+          "LeereOrdner (0/1),\n"
+          "Protokoll. Die Schalter gehen den Regeln vor, die Regeln dem Abschnitt "
+          "[Optionen]. Zum Beispiel\n"
+          "Protokolle 14 Tage, Sicherungen mit den 3 neuesten, ein Spool-Baum samt "
+          "geleerter Ordner:\n"
+          "\n";
+    text += rulesExample();
+    text += "\n"
+            "Die Einstellungsdatei ist die erste vorhandene von:\n";
     for (const std::string &place : settingsSearchPath)
         text += "  " + place + "\n";
     text += "In Gebrauch: " + (settingsInUse.empty() ? std::string("keine") : settingsInUse) + "\n";

@@ -110,9 +110,10 @@ TEST(Switches, ArgumentsThatMatchNoSwitchAreFoundWithoutConvertingValues)
         const auto requests = startup::scanRequests({ "/TAGE:x", unknown, "/bad" });
         EXPECT_EQ(requests.unknownArgument, std::string(unknown)) << unknown;
     }
-    const auto known = startup::scanRequests({ "/tage:abc", "/ID:", "/Anzahl:1", "/subdir",
-        "/PROTOKOLL:", "/liste", "/Verzeichnis:/x", "/INI:/y", "/MUSTER:*.log", "/ausnahmen:x",
-        "/alle", "/BEHALTEN:3", "go", "/SOFORT", "--help", "-H", "/?", "--VERSION" });
+    const auto known = startup::scanRequests(
+        { "/tage:abc", "/ID:", "/Anzahl:1", "/subdir", "/PROTOKOLL:", "/liste", "/Verzeichnis:/x",
+            "/INI:/y", "/MUSTER:*.log", "/ausnahmen:x", "/alle", "/BEHALTEN:3", "/LeereOrdner",
+            "go", "/SOFORT", "--help", "-H", "/?", "--VERSION" });
     EXPECT_FALSE(known.unknownArgument);
     EXPECT_TRUE(known.help && known.version && known.listOnly && known.unattended);
 }

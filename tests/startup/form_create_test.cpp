@@ -108,7 +108,7 @@ TEST(FormCreate, TakesTheSelectedFoldersRuleUnderTheSwitches)
     tree.writeFile("r.ini",
         "[Pfade]\n1=/srv/sicherung\n2=/srv/spool\n3=/srv/logs\n"
         "[Pfad 1]\nAnzahl=7\nMuster=*.tar\nProtokoll=/var/log/sicherung.log\n"
-        "[Pfad 2]\nTage=2\nUnterverzeichnisse=1\nAusnahmen=aktuell\nBehalten=3\n"
+        "[Pfad 2]\nTage=2\nUnterverzeichnisse=1\nAusnahmen=aktuell\nBehalten=3\nLeereOrdner=1\n"
         "[Optionen]\nTage=14\nProtokoll=/var/log/kehrer.log\n");
     using Mode = core::SelectionMode;
     const struct
@@ -120,17 +120,18 @@ TEST(FormCreate, TakesTheSelectedFoldersRuleUnderTheSwitches)
         const char *patterns;
         const char *exceptions;
         int keepNewest;
+        bool emptiedFolders;
         const char *log;
     } cases[] = {
-        { {}, Mode::Count, 7, false, "*.tar", "", 0, "/var/log/sicherung.log" },
-        { { "/TAGE:30" }, Mode::Age, 30, false, "*.tar", "", 0, "/var/log/sicherung.log" },
+        { {}, Mode::Count, 7, false, "*.tar", "", 0, false, "/var/log/sicherung.log" },
+        { { "/TAGE:30" }, Mode::Age, 30, false, "*.tar", "", 0, false, "/var/log/sicherung.log" },
         { { "/MUSTER:*.tgz", "/PROTOKOLL:/tmp/x.log" }, Mode::Count, 7, false, "*.tgz", "", 0,
-            "/tmp/x.log" },
-        { { "/ID:2" }, Mode::Age, 2, true, "", "aktuell", 3, "/var/log/kehrer.log" },
+            false, "/tmp/x.log" },
+        { { "/ID:2" }, Mode::Age, 2, true, "", "aktuell", 3, true, "/var/log/kehrer.log" },
         { { "/ID:2", "/AUSNAHMEN:", "/BEHALTEN:0", "/ANZAHL:4" }, Mode::Count, 4, true, "", "", 0,
-            "/var/log/kehrer.log" },
-        { { "/ID:3" }, Mode::Age, 14, false, "", "", 0, "/var/log/kehrer.log" },
-        { { "/ID:3", "/SUB", "/BEHALTEN:5" }, Mode::Age, 14, true, "", "", 5,
+            true, "/var/log/kehrer.log" },
+        { { "/ID:3" }, Mode::Age, 14, false, "", "", 0, false, "/var/log/kehrer.log" },
+        { { "/ID:3", "/SUB", "/BEHALTEN:5", "/leereordner" }, Mode::Age, 14, true, "", "", 5, true,
             "/var/log/kehrer.log" },
     };
     for (const auto &c : cases) {
@@ -143,6 +144,7 @@ TEST(FormCreate, TakesTheSelectedFoldersRuleUnderTheSwitches)
         EXPECT_EQ(state.Patterns.text(), c.patterns);
         EXPECT_EQ(state.Exceptions.text(), c.exceptions);
         EXPECT_EQ(state.KeepNewest, c.keepNewest);
+        EXPECT_EQ(state.RemoveEmptiedFolders, c.emptiedFolders);
         EXPECT_EQ(state.LogFileName, c.log);
     }
 }

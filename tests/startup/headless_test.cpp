@@ -477,7 +477,7 @@ TEST(Headless, RunsEveryFolderByItsOwnRuleAndGoesOnPastOneThatFails)
             + withSystemSeparators(tree / "backups/") + "\n1 Dateien\t\n");
 
     // A switch that chooses a folder or its rule is refused before anything happens.
-    for (const char *perFolder : { "/TAGE:5", "/ID:1", "/MUSTER:*", "/SUB" }) {
+    for (const char *perFolder : { "/TAGE:5", "/ID:1", "/MUSTER:*", "/SUB", "/LEEREORDNER" }) {
         const HeadlessRun refused = run({ "GO", "/ALLE", perFolder }, tree / "a.ini");
         EXPECT_EQ(refused.exitCode, 2) << perFolder;
         EXPECT_EQ(refused.err,

@@ -219,9 +219,10 @@ TEST(SettingsFile, ReadsEachFoldersRuleAndRefusesOneThatCannotBeUsed)
     rule.patterns = core::NamePatterns::parse("*.log;*.gz", "");
     rule.exceptions = core::NamePatterns::parse("aktuell", "");
     rule.keepNewest = 3;
+    rule.removeEmptiedFolders = true;
     rule.logFileName = "/var/log/b.log";
     EXPECT_EQ(read("Tage=14\nUnterverzeichnisse=1\nMuster=*.log; *.gz\nAusnahmen=aktuell\n"
-                   "Behalten=3\nProtokoll=/var/log/b.log\n")
+                   "Behalten=3\nLeereOrdner=1\nProtokoll=/var/log/b.log\n")
                   .rules[1],
         rule);
     EXPECT_EQ(read("Anzahl=$7\n").rules[1].keepCount, 7);
@@ -236,6 +237,8 @@ TEST(SettingsFile, ReadsEachFoldersRuleAndRefusesOneThatCannotBeUsed)
             "[Pfad 2] Unterverzeichnisse: 'ja' ist kein gültiger Integerwert" },
         { "Unterverzeichnisse=2\n", "[Pfad 2] Unterverzeichnisse: nur 0 oder 1" },
         { "Behalten=-1\n", "[Pfad 2] Behalten: nicht negativ" },
+        { "LeereOrdner=ja\n", "[Pfad 2] LeereOrdner: 'ja' ist kein gültiger Integerwert" },
+        { "LeereOrdner=2\n", "[Pfad 2] LeereOrdner: nur 0 oder 1" },
         { "Muster=*.log;\n", "Leeres Muster in [Pfad 2] Muster" },
         { "Ausnahmen=tmp/*\n",
             "'tmp/*' in [Pfad 2] Ausnahmen ist kein gültiges Muster: ein Muster nennt Namen, "
