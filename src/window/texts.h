@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Every text the window and its dialogs show, each in one place, in UTF-8. The texts that the core
 // and start-up share with the listing and the log stay in core/messages.h.
@@ -31,8 +32,8 @@ inline constexpr char kStatusNotice[] = "Ablage aufräumen";
 // What narrows the listing of the folder, in short, in the first status panel: its patterns
 // («nur *.log;*.gz»), its exceptions («ohne *.conf») and the floor of the newest files
 // («3 neueste bleiben»); kStatusNotice when nothing does.
-inline std::string ruleNotice(
-    const std::string &patterns, const std::string &exceptions, std::int32_t keepNewest)
+inline std::string ruleNotice(const std::string &patterns, const std::string &exceptions,
+    std::int32_t keepNewest, bool emptiedFolders)
 {
     std::string notice;
     const auto add
@@ -43,6 +44,8 @@ inline std::string ruleNotice(
         add("ohne " + exceptions);
     if (keepNewest > 0)
         add(std::to_string(keepNewest) + " neueste bleiben");
+    if (emptiedFolders)
+        add("leere Ordner weg");
     return notice.empty() ? std::string(kStatusNotice) : notice;
 }
 
@@ -52,10 +55,23 @@ inline constexpr char kYes[] = "&Ja";
 inline constexpr char kNo[] = "&Nein";
 inline constexpr char kOk[] = "OK";
 
-// The question before a deletion run; the plural stands for every count, 1 included.
-inline std::string confirmDeletion(std::size_t count)
+// The question before a deletion run; the plural stands for every count, 1 included. A run that
+// removes the folders it empties names them too: `folders` of them (a few at most) one per line,
+// and how many more of `folderCount` there are.
+inline constexpr std::size_t kFoldersNamed = 10;
+inline std::string confirmDeletion(
+    std::size_t count, const std::vector<std::string> &folders = {}, std::size_t folderCount = 0)
 {
-    return "Sollen die " + std::to_string(count) + " Dateien wirklich gelöscht werden?";
+    std::string question
+        = "Sollen die " + std::to_string(count) + " Dateien wirklich gelöscht werden?";
+    if (folderCount == 0)
+        return question;
+    question += "\n\nMit ihnen gehen die Ordner, die dann leer sind:";
+    for (const std::string &folder : folders)
+        question += "\n" + folder;
+    if (folderCount > folders.size())
+        question += "\nund " + std::to_string(folderCount - folders.size()) + " weitere";
+    return question;
 }
 
 // The progress of a long listing or deletion run in the status bar; the counts come grouped by

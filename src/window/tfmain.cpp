@@ -1,6 +1,7 @@
 #include "window/tfmain.h"
 
 #include "core/deletion_run.h"
+#include "core/emptied_folders.h"
 #include "core/errors.h"
 #include "core/list_by_age.h"
 #include "core/listing_texts.h"
@@ -90,7 +91,7 @@ void TFmain::loeschenClick()
     // Only a listing that found files can be deleted, whatever reaches this handler.
     if (!m_state.DeleteEnabled)
         return;
-    if (!m_view.confirm(texts::confirmDeletion(m_state.Table.fileCount())))
+    if (!m_view.confirm(question()))
         return;
     std::size_t stayed = 0;
     {
@@ -101,6 +102,21 @@ void TFmain::loeschenClick()
     if (stayed > 0)
         showError(core::messages::filesStayed(stayed));
     dirChange();
+}
+
+// The question before deleting the listing, naming the first of the folders that go with it.
+std::string TFmain::question() const
+{
+    const core::ListingTable &table = m_state.Table;
+    if (!m_state.removesEmptiedFolders())
+        return texts::confirmDeletion(table.fileCount());
+    const std::vector<std::uint32_t> folders = core::emptiedFolders(table);
+    std::vector<std::string> named;
+    // The folders come deepest first; they are named as the listing has them, parents first.
+    for (auto it = folders.rbegin(); it != folders.rend() && named.size() < texts::kFoldersNamed;
+         ++it)
+        named.push_back(table.directoryPath(*it));
+    return texts::confirmDeletion(table.fileCount(), named, folders.size());
 }
 
 void TFmain::DateienChanging()
@@ -171,6 +187,7 @@ void TFmain::takeRule()
     m_state.Patterns = rule.patterns;
     m_state.Exceptions = rule.exceptions;
     m_state.KeepNewest = rule.keepNewest;
+    m_state.RemoveEmptiedFolders = rule.removeEmptiedFolders;
     m_state.LogFileName = rule.logFileName.value_or(m_state.GeneralLogFileName);
 }
 
@@ -180,7 +197,8 @@ void TFmain::showResults()
     m_view.enableDelete(m_state.DeleteEnabled);
     m_view.showStatus(Panel::Notice,
         texts::ruleNotice(m_state.Patterns.text(), m_state.Exceptions.text(),
-            m_state.Mode == core::SelectionMode::Age ? m_state.KeepNewest : 0));
+            m_state.Mode == core::SelectionMode::Age ? m_state.KeepNewest : 0,
+            m_state.removesEmptiedFolders()));
     m_view.showStatus(Panel::Files, core::statusFiles(m_state));
     m_view.showStatus(Panel::Total, core::statusTotal(m_state));
 }

@@ -84,6 +84,7 @@ private:
     // narrows its selection and its log into the state.
     void takeRule();
     void showResults();
+    std::string question() const;
     void showLimitDate();
     void showStartupState();
     void showProgress(std::size_t done, std::size_t total);

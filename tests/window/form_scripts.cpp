@@ -56,7 +56,7 @@ const std::string kNone = "-- Keine Dateien gefunden --";
 const std::string kQuestion = "confirm: Sollen die 3 Dateien wirklich gelöscht werden?";
 
 // Folder a/ lists alt, mittel and grenze by 30 days, alt and mittel by 31, alt alone by 45;
-// b/ holds one old file, leer/ none.
+// b/ lists its old *.log files by its own rule, and its emptied folders go; leer/ holds none.
 const std::vector<Script> kScripts = {
     // Start and first showing.
     { .name = "start-up lists nothing",
@@ -210,7 +210,7 @@ const std::vector<Script> kScripts = {
         .listed = Names { "alt-b.log", "tief-b.log" },
         .days = "45",
         .ageMode = true,
-        .notice = "nur *.log",
+        .notice = "nur *.log · leere Ordner weg",
         .selected = 1,
         .subdirectories = true,
         .listings = 2 },
@@ -275,6 +275,13 @@ const std::vector<Script> kScripts = {
         .gone = { "a/alt.log", "a/mittel.log", "a/grenze.log" },
         .kept = { "a/neu.log" },
         .logged = "Start der Dateilöschung von 3 Dateien" },
+    { .name = "the question names the folders a folder's rule removes when they are emptied",
+        .arguments = {},
+        .events = { "show", "choose 1", "answer yes", "click loeschen" },
+        .dialogs = Names { "confirm: Sollen die 2 Dateien wirklich gelöscht werden? /  / Mit "
+                           "ihnen gehen die Ordner, die dann leer sind: / {tree}b/tag/" },
+        .gone = { "b/alt-b.log", "b/tag" },
+        .kept = { "b/alt-b.txt" } },
     { .name = "a log that cannot be written leaves the listing, and the window usable",
         .arguments = { "/PROTOKOLL:{tree}fehlt/kehrer.log" },
         .events = { "show", "answer yes", "click loeschen" },
@@ -352,7 +359,8 @@ void makeTree(const TempTree &tree)
     tree.writeFile("ablagekehrer.ini",
         "[Pfade]\n1=" + (tree / "a") + "\n2=" + (tree / "b") + withSystemSeparators("/")
             + "\n3=" + (tree / "leer")
-            + "\n[Optionen]\nTage=30\n[Pfad 2]\nTage=45\nUnterverzeichnisse=1\nMuster=*.log\n");
+            + "\n[Optionen]\nTage=30\n[Pfad 2]\nTage=45\nUnterverzeichnisse=1\nMuster=*.log\n"
+              "LeereOrdner=1\n");
 }
 
 } // namespace
