@@ -33,6 +33,14 @@ bool isBlank(char c)
 
 bool matchesPattern(std::string_view pattern, std::string_view name)
 {
+    // The letters after the last wildcard are the name's last ones: most names that do not match
+    // ("*.log" against "x.txt") fail there at once.
+    while (!pattern.empty() && pattern.back() != '*' && pattern.back() != '?') {
+        if (name.empty() || folded(pattern.back()) != folded(name.back()))
+            return false;
+        pattern.remove_suffix(1);
+        name.remove_suffix(1);
+    }
     // Left to right; on a mismatch the last "*" takes one character more and the rest is tried
     // again from there, so no name costs more than its length times the pattern's.
     std::size_t p = 0;
@@ -43,6 +51,9 @@ bool matchesPattern(std::string_view pattern, std::string_view name)
         if (p < pattern.size() && pattern[p] == '*') {
             afterStar = ++p;
             starTook = n;
+            // A "*" that ends the pattern takes the rest of the name, whatever it is.
+            if (p == pattern.size())
+                return true;
         } else if (p < pattern.size() && pattern[p] == '?') {
             ++p;
             n += characterLength(name, n);
