@@ -27,6 +27,20 @@ constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(2
 // refused as unknown: older systems and Wine know only the classic disposition.
 std::atomic<bool> g_noPosixDelete { false };
 
+// Opens the entry `name` of `directory` to delete it, as itself, and reads what it is into
+// `found`; null, with `error` set to the system's error, when either fails.
+UniqueHandle openToDelete(
+    HANDLE directory, std::string_view name, EntryIdentity &found, DWORD &error)
+{
+    UniqueHandle entry(win32::openRelative(directory, win32::wideFromUtf8(name),
+        DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kFileOptions, error));
+    if (entry && !win32::identityOfHandle(entry.get(), found)) {
+        error = GetLastError();
+        entry.reset();
+    }
+    return entry;
+}
+
 // Marks the entry held by `file` deleted, with the POSIX delete where the system knows it (the
 // name goes at once, even while others hold the file open), else with the classic one (when the
 // handle closes). Neither clears the read-only attribute: a read-only file is refused and stays.
@@ -61,19 +75,13 @@ bool markDeleted(HANDLE file, DWORD &error)
 RemoveResult SystemWalk::removeFile(std::string_view name, const EntryIdentity &expected)
 {
     DWORD error = 0;
-    UniqueHandle file(win32::openRelative(current(), win32::wideFromUtf8(name),
-        DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kFileOptions, error));
+    EntryIdentity found;
+    UniqueHandle file = openToDelete(current(), name, found, error);
     if (!file)
         return failure(error);
     // The very entry about to be deleted is checked: a file rewritten or replaced since the
     // listing (a log rotated meanwhile) is not the file the user saw and confirmed, and a
     // directory, link or junction put in its place is no file of the listing. It stays.
-    EntryIdentity found;
-    if (!win32::identityOfHandle(file.get(), found)) {
-        error = GetLastError();
-        file.reset();
-        return failure(error);
-    }
     // A file with other names, or one whose change time alone differs (another of its names
     // removed already), is looked at and removed under the record of removed names, so that
     // walks in other folders never see its removal half done. Removing a name changes the
@@ -116,18 +124,12 @@ RemoveResult SystemWalk::removeFile(std::string_view name, const EntryIdentity &
 RemoveResult SystemWalk::removeDirectory(std::string_view name, const EntryIdentity &expected)
 {
     DWORD error = 0;
-    UniqueHandle folder(win32::openRelative(current(), win32::wideFromUtf8(name),
-        DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kFileOptions, error));
+    EntryIdentity found;
+    UniqueHandle folder = openToDelete(current(), name, found, error);
     if (!folder)
         return failure(error);
     // Removing what the directory held changed its times: its volume and file ID tell it from
     // another put in its place, and a junction or a file there is no directory of the listing.
-    EntryIdentity found;
-    if (!win32::identityOfHandle(folder.get(), found)) {
-        error = GetLastError();
-        folder.reset();
-        return failure(error);
-    }
     if (found.type != static_cast<std::uint32_t>(win32::EntryType::Directory)
         || found.volume != expected.volume || found.fileId != expected.fileId)
         return { Removal::Changed, {} };
