@@ -43,14 +43,18 @@ public:
 
     const platform::LocalTime &limit() const { return m_limit; }
 
+    // A subfolder named by an exception is not searched: nothing in it is listed, however deep,
+    // and it stays where it is.
+    bool entersSubdirectory(std::string_view name) override
+    {
+        if (!m_state.Exceptions.matchesAny(name))
+            return true;
+        m_state.Table.noteOther(m_open.back());
+        return false;
+    }
+
     void enterDirectory(std::string_view name, const platform::EntryIdentity &identity) override
     {
-        // Nothing in a subfolder named by an exception is listed, however deep.
-        if (m_skipped > 0 || (!m_open.empty() && m_state.Exceptions.matchesAny(name))) {
-            if (m_skipped++ == 0)
-                m_state.Table.noteOther(m_open.back());
-            return;
-        }
         ListingTable &table = m_state.Table;
         if (m_open.empty()) {
             m_open.push_back(table.addDirectory(ListingTable::kNoParent, m_directory, identity));
@@ -61,19 +65,11 @@ public:
         m_open.push_back(table.addDirectory(m_open.back(), m_nameWithSlash, identity));
     }
 
-    void leaveDirectory() override
-    {
-        if (m_skipped > 0)
-            --m_skipped;
-        else
-            m_open.pop_back();
-    }
+    void leaveDirectory() override { m_open.pop_back(); }
 
     void file(const platform::FileEntry &entry) override
     {
         m_pace.fileFound();
-        if (m_skipped > 0)
-            return;
         if (!m_state.choosesName(entry.name)) {
             m_state.Table.noteOther(m_open.back());
             return;
@@ -152,7 +148,6 @@ private:
     platform::LocalTime m_limit;
     std::int64_t m_nextMidnight = 0;
     ProgressPace m_pace;
-    std::size_t m_skipped = 0; // levels entered below a subfolder named by an exception
     std::size_t m_young = 0; // files chosen that are younger than the limit
     // The newest old files listed, at most KeepNewest of them, the oldest on top.
     std::priority_queue<Listed, std::vector<Listed>, std::greater<>> m_newestOld;

@@ -49,6 +49,10 @@ public:
     // A directory has been opened: first the searched directory itself (with an empty name),
     // then, when descending, each subdirectory at the point where the search meets it.
     virtual void enterDirectory(std::string_view name, const EntryIdentity &identity) = 0;
+    // Asked, when descending, as the search meets the subdirectory `name` of the directory
+    // entered last, before it is opened: false passes it over with all it holds, unread and
+    // unreported. Every subdirectory is entered unless the visitor says otherwise.
+    virtual bool entersSubdirectory(std::string_view /*name*/) { return true; }
     virtual void file(const FileEntry &entry) = 0;
     // The directory entered last is exhausted, or could not be read further.
     virtual void leaveDirectory() = 0;

@@ -71,3 +71,33 @@ TEST(SearchContract, KeepsDepthFirstNestingBeyondTheOpenLevels)
     EXPECT_EQ(std::set<std::string>(recorder.files.begin(), recorder.files.end()), expected);
     EXPECT_EQ(recorder.directoriesEntered, levels);
 }
+
+TEST(SearchContract, PassesOverTheSubdirectoriesTheVisitorDeclines)
+{
+    // A visitor that declines every subdirectory named "skip", at any depth.
+    class Declining : public Recorder
+    {
+    public:
+        bool entersSubdirectory(std::string_view name) override
+        {
+            asked.emplace(name);
+            return name != "skip";
+        }
+        std::multiset<std::string> asked;
+    };
+    TempTree tree;
+    for (const char *name :
+        { "top.log", "a/1.log", "a/b/2.log", "skip/3.log", "a/skip/4.log", "a/skip/deeper/5.log" })
+        tree.writeFile(name);
+    Declining visitor;
+    EXPECT_FALSE(platform::searchTree(tree.path(), true, visitor).error);
+    EXPECT_EQ(std::multiset<std::string>(visitor.files.begin(), visitor.files.end()),
+        (std::multiset<std::string> { "top.log", "a/1.log", "a/b/2.log" }));
+    EXPECT_EQ(visitor.asked, (std::multiset<std::string> { "a", "b", "skip", "skip" }));
+    EXPECT_EQ(visitor.directoriesEntered, 3);
+
+    // Without descending, nothing is asked.
+    Declining flat;
+    EXPECT_FALSE(platform::searchTree(tree.path(), false, flat).error);
+    EXPECT_TRUE(flat.asked.empty());
+}

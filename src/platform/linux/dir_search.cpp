@@ -104,7 +104,7 @@ private:
         const Pending &entry = frame.batch.entries[index];
         const char *name = frame.batch.name(entry);
         if (entry.kind == Kind::Directory) {
-            if (m_descend)
+            if (m_descend && m_visitor.entersSubdirectory(name))
                 descendInto(frame, index, name);
         } else if (entry.kind == Kind::File) {
             reportFile(m_visitor, name, entry.sizeBytes, entry.identity);

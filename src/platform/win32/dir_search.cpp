@@ -224,7 +224,8 @@ private:
         }
         const Entry &entry = frame.entries[frame.position++];
         if (entry.kind == Kind::Directory) {
-            descendInto(frame, entry.name);
+            if (m_visitor.entersSubdirectory(entry.name))
+                descendInto(frame, entry.name);
         } else if (entry.kind == Kind::File) {
             reportFile(m_visitor, entry.name, entry.sizeBytes, entry.identity);
         }
