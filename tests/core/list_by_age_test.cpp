@@ -459,6 +459,8 @@ TEST(ListByAge, NarrowsTheSelectionByPatternsExceptionsAndAFloorOfTheNewest)
             { "aktuell/" } },
         // A floor above every file chosen lists nothing.
         { "", "", 10, {}, {} },
+        // Every file the patterns choose is old: the floor keeps the newest of them, c.conf.
+        { "*.gz;*.conf", "", 1, { "b.gz" }, {} },
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(
