@@ -93,8 +93,8 @@ void appendIsoTime(std::string &out, std::int64_t secondsSinceEpoch)
         return;
     }
     // The offset is what the local calendar and clock are ahead of UTC at that moment.
-    const long long offset = platform::daysSinceEpoch(time) * 86400 + time.hour * 3600
-        + time.minute * 60 + time.second - secondsSinceEpoch;
+    const long long offset = platform::daysSinceEpoch(time) * 86400 + time.hour * 3600LL
+        + time.minute * 60LL + time.second - secondsSinceEpoch;
     out += offset < 0 ? '-' : '+';
     appendNumber(out, std::abs(offset) / 3600, 2);
     out += ':';
