@@ -53,6 +53,9 @@ public:
         return false;
     }
 
+    // What the search passes over stays where it is.
+    void passedOver() override { m_state.Table.noteOther(m_open.back()); }
+
     void enterDirectory(std::string_view name, const platform::EntryIdentity &identity) override
     {
         ListingTable &table = m_state.Table;

@@ -53,6 +53,10 @@ public:
     // entered last, before it is opened: false passes it over with all it holds, unread and
     // unreported. Every subdirectory is entered unless the visitor says otherwise.
     virtual bool entersSubdirectory(std::string_view /*name*/) { return true; }
+    // The directory entered last holds an entry the search neither reports nor enters: a link to
+    // a directory, a subdirectory on another file system or one that could not be opened, or an
+    // entry gone while it was being looked at.
+    virtual void passedOver() { }
     virtual void file(const FileEntry &entry) = 0;
     // The directory entered last is exhausted, or could not be read further.
     virtual void leaveDirectory() = 0;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -100,4 +101,26 @@ TEST(SearchContract, PassesOverTheSubdirectoriesTheVisitorDeclines)
     Declining flat;
     EXPECT_FALSE(platform::searchTree(tree.path(), false, flat).error);
     EXPECT_TRUE(flat.asked.empty());
+}
+
+TEST(SearchContract, TellsOfTheEntriesItNeitherReportsNorEnters)
+{
+    class Counting : public Recorder
+    {
+    public:
+        void passedOver() override { ++passed; }
+        int passed = 0;
+    };
+    TempTree tree;
+    tree.writeFile("a/1.log");
+    tree.makeDirectory("elsewhere");
+    try {
+        tree.makeSymlink(tree / "elsewhere", "a/link");
+    } catch (const std::runtime_error &error) {
+        GTEST_SKIP() << error.what();
+    }
+    Counting visitor;
+    EXPECT_FALSE(platform::searchTree(tree.path(), true, visitor).error);
+    EXPECT_EQ(visitor.files, std::vector<std::string> { "a/1.log" });
+    EXPECT_EQ(visitor.passed, 1) << "the link to a folder";
 }

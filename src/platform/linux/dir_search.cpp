@@ -108,6 +108,8 @@ private:
                 descendInto(frame, index, name);
         } else if (entry.kind == Kind::File) {
             reportFile(m_visitor, name, entry.sizeBytes, entry.identity);
+        } else if (m_descend) {
+            m_visitor.passedOver();
         }
     }
 
@@ -158,13 +160,17 @@ private:
         if (!child.fd) {
             if (outOfDescriptors(error))
                 m_record.fail(error, m_record.pathOf(m_stack, level) + name + kPathSeparator, true);
+            else
+                m_visitor.passedOver();
             return;
         }
         // A file system mounted below the searched directory (a bind mount of the same one too)
         // is passed over, as a junction or a volume's mount point is on Windows: the search
         // stays on the file system it was given.
-        if (otherMount)
+        if (otherMount) {
+            m_visitor.passedOver();
             return;
+        }
         // The name lives in the parent's batch, which a growing stack moves.
         const std::string ownName(name);
         if (m_stack.size() + m_ahead.size() >= m_openLevels) {
@@ -176,6 +182,8 @@ private:
         // `frame` may move when the stack grows; it is not used after this point.
         if (push(std::move(child), ownName, error, info))
             planReadAhead();
+        else
+            m_visitor.passedOver();
     }
 
     void pop()

@@ -228,14 +228,19 @@ private:
                 descendInto(frame, entry.name);
         } else if (entry.kind == Kind::File) {
             reportFile(m_visitor, entry.name, entry.sizeBytes, entry.identity);
+        } else if (m_descend) {
+            m_visitor.passedOver();
         }
     }
 
     void descendInto(Frame &frame, std::string name)
     {
         const std::size_t level = m_stack.size() - 1;
-        if (!frame.handle)
-            return; // the directory could not be opened again: its subdirectories are out of reach
+        // The directory could not be opened again: its subdirectories are out of reach.
+        if (!frame.handle) {
+            m_visitor.passedOver();
+            return;
+        }
         UniqueHandle child;
         DWORD error = openSubdirectory(frame.handle.get(), win32::wideFromUtf8(name), child);
         EntryIdentity identity;
@@ -244,11 +249,15 @@ private:
         if (error != 0) {
             if (outOfHandles(error))
                 fail(error, m_record.pathOf(m_stack, level) + name + kPathSeparator, true);
+            else
+                m_visitor.passedOver();
             return;
         }
         // Made a link or a junction since the directory was read: never followed.
-        if (identity.type != static_cast<std::uint32_t>(win32::EntryType::Directory))
+        if (identity.type != static_cast<std::uint32_t>(win32::EntryType::Directory)) {
+            m_visitor.passedOver();
             return;
+        }
         if (m_openHandles >= m_openLevels && closeForDescent(frame, level))
             return;
         // `frame` may move when the stack grows; it is not used after this point.
