@@ -44,6 +44,11 @@ TEST(SettingsFile, DirectoryListEndsAtTheFirstGapStarOrEmptyValue)
             expectedHere.push_back(withSystemSeparators(directory));
         EXPECT_EQ(readSettings(tree / "p.ini").directories, expectedHere) << pfade;
     }
+#ifdef _WIN32
+    // Windows takes either separator at the end: none is added after a "/".
+    tree.writeFile("p.ini", "[Pfade]\n1=data/\n2=C:/x\n");
+    EXPECT_EQ(readSettings(tree / "p.ini").directories, (Dirs { "data/", "C:/x\\" }));
+#endif
 }
 
 TEST(SettingsFile, DayCountFallsBackOnlyWhenNotAnInteger)
