@@ -191,3 +191,15 @@ TEST(Win32Window, LongPathIsElidedInTheMiddle)
     EXPECT_EQ(window::win32::elidedPath(dc, L"C:\\a\\", width), L"C:\\a\\");
     ReleaseDC(box, dc);
 }
+
+// The event viewer shows an event of the program's source through the program's message table:
+// its message 1 must give the reported line as it stands.
+TEST(Win32Resources, TheEventLogsMessageIsTheLineItself)
+{
+    const wchar_t *line = L"Ablagekehrer: C:\\Daten\\\u00e4lter.txt: nicht gel\u00f6scht.";
+    DWORD_PTR arguments[] = { reinterpret_cast<DWORD_PTR>(line) };
+    wchar_t shown[256] = {};
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+        GetModuleHandleW(nullptr), 1, 0, shown, 256, reinterpret_cast<va_list *>(arguments));
+    EXPECT_EQ(std::wstring(shown, length), std::wstring(line) + L"\r\n");
+}
