@@ -3,6 +3,7 @@
 #include "platform/program_arguments.h"
 #include "platform/program_path.h"
 #include "platform/standard_output.h"
+#include "platform/system_log.h"
 #include "startup/command_line.h"
 #include "startup/headless.h"
 #include "startup/settings_file.h"
@@ -46,5 +47,6 @@ int main(int argc, char **argv)
             return *exitCode;
     }
 #endif
-    return startup::runHeadless(commandLine, settingsPath, formats, stdout, stderr);
+    return startup::runHeadless(
+        commandLine, settingsPath, formats, stdout, stderr, platform::reportEvent);
 }

@@ -8,17 +8,6 @@
 
 namespace core {
 
-namespace {
-
-std::string withFinalSlash(std::string directory)
-{
-    if (!directory.empty() && directory.back() != platform::kPathSeparator)
-        directory.push_back(platform::kPathSeparator);
-    return directory;
-}
-
-} // namespace
-
 void clearListing(Listing &listing)
 {
     listing.Table.reset();
@@ -33,7 +22,7 @@ void Refresh(JobState &state)
     state.DeleteEnabled = false;
     const bool byAge = state.Mode == SelectionMode::Age;
     table.setCellStyle(byAge ? ListingTable::CellStyle::Age : ListingTable::CellStyle::Count);
-    const std::string directory = withFinalSlash(state.SelectedDirectory);
+    const std::string directory = platform::withTrailingSeparator(state.SelectedDirectory);
     const platform::SearchOutcome outcome
         = byAge ? ListByAge(state, directory) : ListByCount(state, directory);
 

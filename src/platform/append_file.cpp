@@ -1,11 +1,14 @@
 #include "platform/append_file.h"
 
+#include <algorithm>
+
 // What an append makes of a write that failed part of the way, the same on every system: each
 // system's file writes and cuts back.
 namespace platform {
 
-SystemError LockedAppendFile::append(std::string_view bytes)
+SystemError LockedAppendFile::append(std::string_view text)
 {
+    const std::string_view bytes = encoded(text);
     std::size_t done = 0;
     const SystemError error = write(bytes, done);
     if (error && done > 0)
@@ -15,15 +18,21 @@ SystemError LockedAppendFile::append(std::string_view bytes)
 
 SystemError LockedAppendFile::appendLines(std::string_view lines, std::size_t &whole)
 {
+    const std::string_view bytes = encoded(lines);
     std::size_t done = 0;
-    const SystemError error = write(lines, done);
+    const SystemError error = write(bytes, done);
     whole = lines.size();
     if (!error)
         return {};
-    const std::size_t lastEnd = done == 0 ? std::string_view::npos : lines.rfind('\n', done - 1);
-    whole = lastEnd == std::string_view::npos ? 0 : lastEnd + 1;
-    if (done > whole)
-        cutBack(done - whole);
+    const std::size_t lastEnd = done == 0 ? std::string_view::npos : bytes.rfind('\n', done - 1);
+    const std::size_t wholeBytes = lastEnd == std::string_view::npos ? 0 : lastEnd + 1;
+    if (done > wholeBytes)
+        cutBack(done - wholeBytes);
+    // The same lines of the text given: an encoding keeps every line end where it is.
+    auto lineCount = std::count(bytes.begin(), bytes.begin() + static_cast<long>(wholeBytes), '\n');
+    whole = 0;
+    while (lineCount-- > 0)
+        whole = lines.find('\n', whole) + 1;
     return error;
 }
 

@@ -11,7 +11,9 @@ namespace platform {
 // A file opened for appending and held under an exclusive lock, so that two runs never write it
 // at once. Every append is handed to the system at once: a failure shows at the write where it
 // happens, and a killed run leaves everything written before. Each call returns the system's
-// error, none for success; a lock held by another run is ErrorKind::InUse.
+// error, none for success; a lock held by another run is ErrorKind::InUse. Text is given in UTF-8
+// and written in the file's encoding: on Linux as it is, on Windows in the encoding the log
+// already has, a new one in the system's ANSI code page (see win32/log_encoding.h).
 class LockedAppendFile
 {
 public:
@@ -37,6 +39,8 @@ public:
     SystemError close();
 
 private:
+    // `text` in the file's encoding, made in `m_encoded` when that differs from UTF-8.
+    std::string_view encoded(std::string_view text);
     // Writes `bytes`; `done` tells how many were written, also when the write failed.
     SystemError write(std::string_view bytes, std::size_t &done);
     // Hands `bytes` (not empty) to the system once; `written` tells how many it took, at least one
@@ -49,6 +53,7 @@ private:
     // closed.
     struct Handle;
     std::unique_ptr<Handle> m_handle;
+    std::string m_encoded;
 };
 
 } // namespace platform

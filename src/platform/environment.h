@@ -22,8 +22,9 @@ bool hasDisplay();
 std::string displayPlatforms();
 
 // Where else than beside the program the settings file named `fileName` is looked for, in that
-// order: the system's places for a user's and for every user's settings. An installed program's
-// folder is no place for them on Linux; on Windows the file beside the program is the only one.
+// order: the system's places for a user's and for every user's settings (Linux: the user's
+// configuration folder, then /etc; Windows: %APPDATA%\Ablagekehrer, then
+// %ProgramData%\Ablagekehrer). An installed program's folder is no place for them.
 std::vector<std::string> sharedSettingsPlaces(const std::string &fileName);
 
 } // namespace platform

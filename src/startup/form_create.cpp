@@ -78,9 +78,7 @@ StartupResult FormCreate(core::JobState &state, const CommandLine &commandLine,
     core::FolderRule rule = overridden({}, switches);
     if (!switches.directory.empty()) {
         // The folder of this run, added and selected like one added with the folder button.
-        std::string directory = switches.directory;
-        if (directory.back() != platform::kPathSeparator)
-            directory.push_back(platform::kPathSeparator);
+        const std::string directory = platform::withTrailingSeparator(switches.directory);
         state.Directories.push_back(directory);
         state.SelectedDirectory = directory;
         result.directoryGiven = true;

@@ -22,39 +22,59 @@ namespace {
 constexpr int kFailed = 1;
 constexpr int kRefused = 2;
 
+// Where the error lines go: standard error, and in an unattended run the system's log of events
+// too, where nobody reads standard error.
+struct ErrorOutput
+{
+    std::FILE *stream;
+    const EventSink *events = nullptr;
+};
+
 // One line on `err`: "Ablagekehrer: ", "PATH: " where the error concerns a file or folder, and the
 // message with its final stop.
-void reportLine(std::FILE *err, const std::string &path, const std::string &message)
+void reportLine(const ErrorOutput &err, const std::string &path, const std::string &message,
+    platform::EventKind kind = platform::EventKind::Error)
 {
     std::string line(core::messages::kErrorPrefix);
     if (!path.empty())
         line += path + ": ";
     line += core::withFinalStop(message);
     platform::maskControlBytes(line);
+    if (err.events && *err.events)
+        (*err.events)(kind, line);
     line.push_back('\n');
-    platform::writeOutput(err, line);
+    platform::writeOutput(err.stream, line);
 }
 
-int report(std::FILE *err, const core::AppError &error, int exitCode = kFailed)
+void reportError(const ErrorOutput &err, const core::AppError &error)
+{
+    reportLine(err, error.path(), error.what());
+    for (const std::string &note : error.notes())
+        reportLine(err, {}, note);
+}
+
+int report(const ErrorOutput &err, const core::AppError &error, int exitCode = kFailed)
 {
     reportError(err, error);
     return exitCode;
 }
 
-int report(std::FILE *err, const std::string &message)
+int report(const ErrorOutput &err, const std::string &message)
 {
     reportLine(err, {}, message);
     return kFailed;
 }
 
 // A line for each listed file that stayed: the scheduler's mail names every one.
-int reportStayed(std::FILE *err, const core::JobState &state, const core::DeletionReport &run)
+int reportStayed(
+    const ErrorOutput &err, const core::JobState &state, const core::DeletionReport &run)
 {
     const core::ListingTable &table = state.Table;
     for (const core::StayedFile &stayed : run.stayed) {
         reportLine(err, table.path(stayed.row),
             std::string(core::messages::kNotDeleted)
-                + core::messages::notDeletedReason(stayed.outcome, stayed.error));
+                + core::messages::notDeletedReason(stayed.outcome, stayed.error),
+            platform::EventKind::Warning);
     }
     return run.stayed.empty() ? 0 : kFailed;
 }
@@ -63,9 +83,7 @@ int reportStayed(std::FILE *err, const core::JobState &state, const core::Deleti
 
 void reportError(std::FILE *err, const core::AppError &error)
 {
-    reportLine(err, error.path(), error.what());
-    for (const std::string &note : error.notes())
-        reportLine(err, {}, note);
+    reportError(ErrorOutput { err }, error);
 }
 
 namespace {
@@ -73,7 +91,8 @@ namespace {
 // One folder's run: start-up, then the unattended run or the listing printed to `out`, with an
 // empty line before it when `separated`. Errors are reported on `err`; returns the exit code.
 int runFolder(const CommandLine &commandLine, const std::string &settingsPath,
-    const platform::LocaleFormats &formats, std::FILE *out, std::FILE *err, bool separated = false)
+    const platform::LocaleFormats &formats, std::FILE *out, const ErrorOutput &err,
+    bool separated = false)
 {
     try {
         core::JobState state(formats);
@@ -107,7 +126,7 @@ int runFolder(const CommandLine &commandLine, const std::string &settingsPath,
 // Every folder of the settings file in turn, each by its own rule and with its own log; a folder
 // that fails is reported and the others still run.
 int runAllFolders(const CommandLine &commandLine, const std::string &settingsPath,
-    const platform::LocaleFormats &formats, std::FILE *out, std::FILE *err)
+    const platform::LocaleFormats &formats, std::FILE *out, const ErrorOutput &err)
 {
     std::size_t folders = 0;
     try {
@@ -141,11 +160,13 @@ int runAllFolders(const CommandLine &commandLine, const std::string &settingsPat
 } // namespace
 
 int runHeadless(const CommandLine &commandLine, const std::string &settingsPath,
-    const platform::LocaleFormats &formats, std::FILE *out, std::FILE *err)
+    const platform::LocaleFormats &formats, std::FILE *out, std::FILE *err, const EventSink &events)
 {
-    if (commandLine.requests.allFolders)
-        return runAllFolders(commandLine, settingsPath, formats, out, err);
-    return runFolder(commandLine, settingsPath, formats, out, err);
+    const Requests &requests = commandLine.requests;
+    const ErrorOutput output { err, requests.unattended && !requests.listOnly ? &events : nullptr };
+    if (requests.allFolders)
+        return runAllFolders(commandLine, settingsPath, formats, out, output);
+    return runFolder(commandLine, settingsPath, formats, out, output);
 }
 
 } // namespace startup

@@ -132,9 +132,7 @@ Settings readSettings(const std::string &settingsPath, bool required)
         auto directory = profile.value("Pfade", std::to_string(n));
         if (!directory || directory->empty() || *directory == "*")
             break;
-        if (directory->back() != platform::kPathSeparator)
-            *directory += platform::kPathSeparator;
-        settings.directories.push_back(std::move(*directory));
+        settings.directories.push_back(platform::withTrailingSeparator(std::move(*directory)));
         settings.rules.push_back(
             readFolderRule(profile, "Pfad " + std::to_string(n), settingsPath));
     }

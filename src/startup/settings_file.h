@@ -14,8 +14,9 @@ std::string settingsFilePathFor(const std::string &programPath);
 
 // Where the settings file is looked for, in this order: beside the program (see
 // settingsFilePathFor), then the user's `$XDG_CONFIG_HOME/ablagekehrer/ablagekehrer.ini`
-// (`~/.config/…` when that is not set), then the system's `/etc/ablagekehrer.ini`. An installed
-// program does not keep its settings beside itself in /usr/bin.
+// (`~/.config/…` when that is not set), then the system's `/etc/ablagekehrer.ini`; on Windows
+// `%APPDATA%\Ablagekehrer\ablagekehrer.ini`, then `%ProgramData%\Ablagekehrer\ablagekehrer.ini`.
+// An installed program keeps no settings beside itself in /usr/bin or in Program Files.
 std::vector<std::string> settingsSearchPath(const std::string &programPath);
 
 // The first of the places searched that holds something; empty when none does.

@@ -74,9 +74,7 @@ void TFmain::SpeedButton1Click()
     const std::optional<std::string> folder = m_view.chooseFolder(texts::kChooseFolder);
     // A chooser that reports success with an empty path adds nothing.
     if (folder && !folder->empty()) {
-        std::string path = *folder;
-        if (path.back() != platform::kPathSeparator)
-            path += platform::kPathSeparator;
+        const std::string path = platform::withTrailingSeparator(*folder);
         m_state.Directories.push_back(path);
         m_selected = static_cast<int>(m_state.Directories.size()) - 1;
         m_view.showDirectories(m_state.Directories, m_selected);

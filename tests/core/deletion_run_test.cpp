@@ -84,8 +84,8 @@ TEST(DeleteListed, LogsEveryAttemptAndDeletesOnlyWhatWasListed)
     }
     EXPECT_EQ(report.stayed.size(), 3u);
     EXPECT_EQ(report.deleted, 4u);
-    EXPECT_EQ(withoutStamps(tree.readFile("protokoll.log")), expectedRun(logged, "STAMP"));
-    EXPECT_NE(tree.readFile("protokoll.log").find("data/bad-\xff\xfe.log\r\n"), std::string::npos);
+    EXPECT_EQ(withoutStamps(tree.readLog("protokoll.log")), expectedRun(logged, "STAMP"));
+    EXPECT_NE(tree.readLog("protokoll.log").find("data/bad-\xff\xfe.log\r\n"), std::string::npos);
 }
 
 namespace {

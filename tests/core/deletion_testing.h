@@ -97,7 +97,7 @@ inline std::string stayedLine(const std::string &path, const std::string &reason
 inline std::vector<std::string> loggedFileLines(const TempTree &tree)
 {
     std::vector<std::string> lines;
-    const std::string log = withoutStamps(tree.readFile("protokoll.log"));
+    const std::string log = withoutStamps(tree.readLog("protokoll.log"));
     for (std::size_t start = log.find("Dateien\r\n") + 9, end; start < log.size();
          start = end + 2) {
         end = log.find("\r\n", start);

@@ -59,7 +59,7 @@ WorkerRun runWithWorkers(
     run.report = core::DeleteListed(state, workers);
     if (scenario.restore)
         scenario.restore(tree, root);
-    run.log = withoutStamps(tree.readFile(root + ".log"));
+    run.log = withoutStamps(tree.readLog(root + ".log"));
     replaceAll(run.log, tree / root, "ROOT");
     const std::string top = tree / root;
     for (const auto &entry : std::filesystem::recursive_directory_iterator(top)) {
@@ -213,7 +213,7 @@ TEST(DeleteListed, WorkersStopSoonAfterTheLogFailsAndTheErrorNamesWhatWentUnlogg
     std::signal(SIGXFSZ, SIG_DFL);
 
     EXPECT_EQ(error.message, "E/A-Fehler 27");
-    EXPECT_EQ(withoutStamps(tree.readFile("protokoll.log")),
+    EXPECT_EQ(withoutStamps(tree.readLog("protokoll.log")),
         withoutStamps(expectedRun(fitting, "08.12.2026 10:00:00", 3000)));
     for (std::size_t i = 0; i < 10; ++i)
         EXPECT_NE(access(paths[i].c_str(), F_OK), 0) << paths[i];

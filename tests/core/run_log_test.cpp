@@ -34,11 +34,11 @@ TEST(DeleteListed, AppendsOneBlockPerRunToTheLog)
     EXPECT_FALSE(
         tree.exists("data/a.log") || tree.exists("data/b.log") || tree.exists("data/sub/c.log"));
     EXPECT_TRUE(tree.exists("data/sub"));
-    EXPECT_EQ(withoutStamps(tree.readFile("protokoll.log")), expectedRun(firstPaths, "STAMP"));
+    EXPECT_EQ(withoutStamps(tree.readLog("protokoll.log")), expectedRun(firstPaths, "STAMP"));
 
     writeOld(tree, { "data/d.log" });
     core::DeleteListed(listedOld(tree / "data", log, true));
-    EXPECT_EQ(withoutStamps(tree.readFile("protokoll.log")),
+    EXPECT_EQ(withoutStamps(tree.readLog("protokoll.log")),
         expectedRun(firstPaths, "STAMP")
             + expectedRun({ withSystemSeparators(tree / "data/d.log") }, "STAMP"));
 }
@@ -109,7 +109,7 @@ TEST(DeleteListed, DeletesNothingWhenTheLogCannotBeStarted)
         EXPECT_EQ(error.path, c.log) << c.log.substr(0, 80);
         EXPECT_TRUE(tree.exists("data/a.log")) << c.log.substr(0, 80);
     }
-    EXPECT_EQ(tree.readFile("held.log"), "");
+    EXPECT_EQ(tree.readLog("held.log"), "");
 #ifdef _WIN32
     CloseHandle(held);
 #else
@@ -148,7 +148,7 @@ TEST(DeleteListed, StopsAtTheLineThatFillsTheLog)
         std::vector<std::string>({ "Gelöscht, aber nicht protokolliert: " + paths[2],
             "Gelöscht, aber nicht protokolliert: " + paths[3] }));
     // The part of the third line that fitted is cut off again: the log holds whole lines only.
-    EXPECT_EQ(withoutStamps(tree.readFile("protokoll.log")),
+    EXPECT_EQ(withoutStamps(tree.readLog("protokoll.log")),
         withoutStamps(expectedRun({ paths[0], paths[1] }, stamp, 4)));
 #endif
 }

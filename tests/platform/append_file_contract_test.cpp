@@ -53,7 +53,7 @@ TEST(AppendFileContract, AppendsInOrderKeepingEveryByte)
     ASSERT_EQ(again.open(log), SystemError {});
     EXPECT_EQ(again.append("\r\nc.log\r\n"), SystemError {});
     again.close();
-    EXPECT_EQ(tree.readFile("run.log"),
+    EXPECT_EQ(tree.readLog("run.log"),
         "\r\nStart der Dateilöschung von 2 Dateien\r\na.log\r\nb.log\r\n\r\nc.log\r\n");
 }
 
@@ -67,7 +67,7 @@ TEST(AppendFileContract, ASecondRunFindsTheLogInUseUntilTheFirstCloses)
     EXPECT_EQ(second.open(log), (SystemError { ErrorKind::InUse, kLocked }));
     // Others may still read what the run writes.
     EXPECT_EQ(first.append("x\r\n"), SystemError {});
-    EXPECT_EQ(tree.readFile("run.log"), "x\r\n");
+    EXPECT_EQ(tree.readLog("run.log"), "x\r\n");
     first.close();
     EXPECT_EQ(second.open(log), SystemError {});
 }

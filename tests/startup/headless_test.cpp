@@ -1,6 +1,7 @@
 #include "startup/headless.h"
 #include "support/temp_tree.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -23,20 +24,26 @@ using testing_support::withSystemSeparators;
 
 namespace {
 
+using Events = std::vector<std::pair<platform::EventKind, std::string>>;
+
 struct HeadlessRun
 {
     int exitCode;
     std::string out;
     std::string err;
+    // What went to the system's log of events.
+    Events events;
 };
 
 HeadlessRun run(const std::vector<std::string> &arguments, const std::string &settingsPath)
 {
     std::FILE *out = std::tmpfile();
     std::FILE *err = std::tmpfile();
-    const int code = startup::runHeadless(
-        startup::parseCommandLine(arguments), settingsPath, platform::germanFormats(), out, err);
-    return { code, readAndClose(out), readAndClose(err) };
+    Events events;
+    const int code = startup::runHeadless(startup::parseCommandLine(arguments), settingsPath,
+        platform::germanFormats(), out, err,
+        [&](platform::EventKind kind, std::string_view line) { events.emplace_back(kind, line); });
+    return { code, readAndClose(out), readAndClose(err), std::move(events) };
 }
 
 } // namespace
@@ -175,12 +182,12 @@ TEST(Unattended, DeletesLogsAndSaysNothing)
     EXPECT_FALSE(tree.exists("data/old.log"));
     EXPECT_TRUE(tree.exists("data/today.log"));
     EXPECT_NE(
-        tree.readFile("run.log").find("Start der Dateilöschung von 1 Dateien"), std::string::npos);
+        tree.readLog("run.log").find("Start der Dateilöschung von 1 Dateien"), std::string::npos);
 
     // Nothing old: nothing deleted, the log untouched.
-    const std::string log = tree.readFile("run.log");
+    const std::string log = tree.readLog("run.log");
     EXPECT_EQ(run({ "GO" }, tree / "a.ini").exitCode, 0);
-    EXPECT_EQ(tree.readFile("run.log"), log);
+    EXPECT_EQ(tree.readLog("run.log"), log);
 
     // No day count above zero keeps today: everything listed goes.
     tree.writeFile("zero.ini", "[Pfade]\n1=" + (tree / "data") + "\n[Optionen]\nTage=0\n");
@@ -250,7 +257,7 @@ TEST(Unattended, CountModeDeletesAllButTheNewestAndLogsThemOldestFirst)
     EXPECT_FALSE(tree.exists("data/e.tar"));
     // The log's time stamps keep the locale's date and time formats after a count listing.
     static const std::regex stamp(R"(\r\n\d\d\.\d\d\.\d{4}( \d\d:\d\d:\d\d)? )");
-    EXPECT_EQ(std::regex_replace(tree.readFile("run.log"), stamp, "\r\nSTAMP "),
+    EXPECT_EQ(std::regex_replace(tree.readLog("run.log"), stamp, "\r\nSTAMP "),
         "\r\nStart der Dateilöschung von 2 Dateien\r\nSTAMP "
             + withSystemSeparators(tree / "data/e.tar") + "\r\nSTAMP "
             + withSystemSeparators(tree / "data/d.tar") + "\r\n");
@@ -329,7 +336,7 @@ TEST(Headless, FolderSwitchCleansExactlyThatFolderInsteadOfTheList)
     EXPECT_FALSE(folder.tree.exists("other/Alt.log"));
     EXPECT_TRUE(folder.tree.exists("data/old.log"));
     EXPECT_NE(
-        folder.tree.readFile("run.log").find(withSystemSeparators(folder.tree / "other/Alt.log")),
+        folder.tree.readLog("run.log").find(withSystemSeparators(folder.tree / "other/Alt.log")),
         std::string::npos);
 }
 
@@ -387,6 +394,12 @@ TEST(Headless, NoFolderToCleanIsAnErrorThatNamesIt)
         EXPECT_EQ(failed.exitCode, 1) << c.err;
         EXPECT_EQ(failed.out, "") << c.err;
         EXPECT_EQ(failed.err, "Ablagekehrer: " + c.err + "\n");
+        // Nobody reads an unattended run's standard error: its error is an event as well.
+        const bool unattended = std::count(c.arguments.begin(), c.arguments.end(), "GO") == 1;
+        const Events expected = unattended
+            ? Events { { platform::EventKind::Error, "Ablagekehrer: " + c.err } }
+            : Events {};
+        EXPECT_EQ(failed.events, expected);
         EXPECT_TRUE(folder.untouched()) << c.err;
     }
 }
@@ -442,7 +455,7 @@ TEST(Headless, FilesThatMayNotBeDeletedAreNamedAndFailTheRun)
             + ": nicht gelöscht: Dateizugriff verweigert.\n";
         EXPECT_NE(errors.find(line), std::string::npos) << errors;
     }
-    const std::string log = folder.tree.readFile("run.log");
+    const std::string log = folder.tree.readLog("run.log");
     EXPECT_NE(log.find(withSystemSeparators(folder.tree / "data/old.log")
                   + " (nicht gelöscht: Dateizugriff verweigert)"),
         std::string::npos)
@@ -495,7 +508,7 @@ TEST(Headless, RunsEveryFolderByItsOwnRuleAndGoesOnPastOneThatFails)
     EXPECT_TRUE(tree.exists("logs/b.txt"));
     EXPECT_FALSE(tree.exists("backups/1.tar"));
     EXPECT_TRUE(tree.exists("backups/2.tar"));
-    EXPECT_NE(tree.readFile("logs.log").find("a.log"), std::string::npos);
-    EXPECT_EQ(tree.readFile("logs.log").find("1.tar"), std::string::npos);
-    EXPECT_NE(tree.readFile("run.log").find("1.tar"), std::string::npos);
+    EXPECT_NE(tree.readLog("logs.log").find("a.log"), std::string::npos);
+    EXPECT_EQ(tree.readLog("logs.log").find("1.tar"), std::string::npos);
+    EXPECT_NE(tree.readLog("run.log").find("1.tar"), std::string::npos);
 }

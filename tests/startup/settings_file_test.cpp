@@ -1,5 +1,6 @@
 #include "core/errors.h"
 #include "core/messages.h"
+#include "platform/environment.h"
 #include "startup/settings_file.h"
 #include "support/temp_tree.h"
 
@@ -43,6 +44,11 @@ TEST(SettingsFile, DirectoryListEndsAtTheFirstGapStarOrEmptyValue)
             expectedHere.push_back(withSystemSeparators(directory));
         EXPECT_EQ(readSettings(tree / "p.ini").directories, expectedHere) << pfade;
     }
+#ifdef _WIN32
+    // Windows takes either separator at the end: none is added after a "/".
+    tree.writeFile("p.ini", "[Pfade]\n1=data/\n2=C:/x\n");
+    EXPECT_EQ(readSettings(tree / "p.ini").directories, (Dirs { "data/", "C:/x\\" }));
+#endif
 }
 
 TEST(SettingsFile, DayCountFallsBackOnlyWhenNotAnInteger)
@@ -100,9 +106,14 @@ TEST(SettingsFile, IsSearchedBesideTheProgramThenForTheUserThenForTheSystem)
     const std::string program = withSystemSeparators(tree / "bin/ablagekehrer");
     const std::string beside = withSystemSeparators(tree / "bin/ablagekehrer.ini");
 #ifdef _WIN32
-    // Windows programs keep their settings beside them: no other place is searched.
-    EXPECT_EQ(startup::settingsSearchPath(program), std::vector { beside });
-    EXPECT_TRUE(startup::settingsSearchPath("").empty());
+    // The shell's known folders are the ones the environment names for the user and the machine.
+    const std::string user
+        = *platform::environmentValue("APPDATA") + "\\Ablagekehrer\\ablagekehrer.ini";
+    const std::string machine
+        = *platform::environmentValue("ProgramData") + "\\Ablagekehrer\\ablagekehrer.ini";
+    EXPECT_EQ(startup::settingsSearchPath(program), (std::vector { beside, user, machine }));
+    EXPECT_EQ(startup::settingsSearchPath(""), (std::vector { user, machine }));
+    ASSERT_FALSE(platform::pathExists(user) || platform::pathExists(machine));
     EXPECT_EQ(startup::findSettingsFile(program), "");
     tree.writeFile("bin/ablagekehrer.ini");
     EXPECT_EQ(startup::findSettingsFile(program), beside);

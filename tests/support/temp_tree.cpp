@@ -130,6 +130,11 @@ std::string TempTree::readFile(std::string_view relative) const
     return content.str();
 }
 
+std::string TempTree::readLog(std::string_view relative) const
+{
+    return readFile(relative);
+}
+
 bool TempTree::exists(std::string_view relative) const
 {
     std::string leaf;

@@ -42,6 +42,9 @@ public:
     // Sets the modification time, without following a link.
     void setModified(std::string_view relative, std::time_t secondsSinceEpoch) const;
     std::string readFile(std::string_view relative) const;
+    // A log's text in UTF-8. A log on Windows is in the system's code page: its characters are
+    // decoded, and one it could not hold stays written as its code ("<U+03BB>").
+    std::string readLog(std::string_view relative) const;
     bool exists(std::string_view relative) const;
 
 private:

@@ -246,6 +246,17 @@ std::string TempTree::readFile(std::string_view relative) const
     return content;
 }
 
+std::string TempTree::readLog(std::string_view relative) const
+{
+    const std::string content = readFile(relative);
+    const int length = MultiByteToWideChar(
+        CP_ACP, 0, content.data(), static_cast<int>(content.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(
+        CP_ACP, 0, content.data(), static_cast<int>(content.size()), wide.data(), length);
+    return platform::win32::utf8FromWide(wide);
+}
+
 bool TempTree::exists(std::string_view relative) const
 {
     // The attributes are the link's own: a dangling link exists, as on Linux.

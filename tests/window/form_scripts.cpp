@@ -446,7 +446,7 @@ void play(Driver &driver, const Script &script)
     for (const std::string &path : script.kept)
         EXPECT_TRUE(tree.exists(path)) << path;
     if (script.logged) {
-        EXPECT_NE(tree.readFile("kehrer.log").find(*script.logged), std::string::npos);
+        EXPECT_NE(tree.readLog("kehrer.log").find(*script.logged), std::string::npos);
     }
 }
 

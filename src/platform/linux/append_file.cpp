@@ -46,6 +46,12 @@ SystemError LockedAppendFile::open(const std::string &path)
     return {};
 }
 
+// Names are bytes on Linux, and the log UTF-8: the text goes as it is.
+std::string_view LockedAppendFile::encoded(std::string_view text)
+{
+    return text;
+}
+
 SystemError LockedAppendFile::writeSome(std::string_view bytes, std::size_t &written)
 {
     written = 0;

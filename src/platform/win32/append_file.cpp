@@ -1,6 +1,7 @@
 #include "platform/append_file.h"
 
 #include "platform/path_separator.h"
+#include "platform/win32/log_encoding.h"
 #include "platform/win32/wide_text.h"
 
 #include <windows.h>
@@ -23,7 +24,25 @@ constexpr SystemError kShortWrite { ErrorKind::DiskFull, 101 };
 struct LockedAppendFile::Handle
 {
     HANDLE file = INVALID_HANDLE_VALUE;
+    // What the lines are written in: the encoding the file has, or for a new one the system's.
+    unsigned codePage = CP_ACP;
 };
+
+namespace {
+
+// The code page of the file open at `file`'s start, judged by its first bytes.
+SystemError codePageOf(HANDLE file, unsigned &codePage)
+{
+    std::string head(win32::kLogHeadBytes, '\0');
+    DWORD read = 0;
+    if (!ReadFile(file, head.data(), static_cast<DWORD>(head.size()), &read, nullptr))
+        return lastSystemError();
+    head.resize(read);
+    codePage = win32::logCodePage(head, read < win32::kLogHeadBytes, GetACP());
+    return {};
+}
+
+} // namespace
 
 LockedAppendFile::LockedAppendFile() = default;
 
@@ -45,22 +64,35 @@ SystemError LockedAppendFile::open(const std::string &path)
     // sharing violation, the lock. Cutting a torn line off needs the right to write, not only to
     // append; since nobody else can write, the file pointer stays at the end, where every write
     // goes.
+    // Its beginning is read for the encoding it is in.
     const HANDLE file = CreateFileW(name.c_str(),
-        FILE_APPEND_DATA | FILE_WRITE_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, FILE_SHARE_READ,
-        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        FILE_APPEND_DATA | FILE_WRITE_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+        FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_SHARING_VIOLATION)
             return { ErrorKind::InUse, static_cast<int>(error) };
         return systemError(static_cast<int>(error));
     }
-    if (!SetFilePointerEx(file, LARGE_INTEGER {}, nullptr, FILE_END)) {
-        const SystemError error = lastSystemError();
+    unsigned codePage = CP_ACP;
+    SystemError error = codePageOf(file, codePage);
+    if (!error && !SetFilePointerEx(file, LARGE_INTEGER {}, nullptr, FILE_END))
+        error = lastSystemError();
+    if (error) {
         CloseHandle(file);
         return error;
     }
-    m_handle = std::make_unique<Handle>(Handle { file });
+    m_handle = std::make_unique<Handle>(Handle { file, codePage });
     return {};
+}
+
+std::string_view LockedAppendFile::encoded(std::string_view text)
+{
+    if (!m_handle || m_handle->codePage == CP_UTF8)
+        return text;
+    m_encoded.clear();
+    win32::appendInCodePage(m_encoded, text, m_handle->codePage);
+    return m_encoded;
 }
 
 SystemError LockedAppendFile::writeSome(std::string_view bytes, std::size_t &written)

@@ -5,6 +5,9 @@
 
 #include <vector>
 #include <windows.h>
+// After windows.h, which the shell's header needs.
+#include <knownfolders.h>
+#include <shlobj.h>
 
 namespace platform {
 
@@ -63,10 +66,36 @@ std::string displayPlatforms()
     return {};
 }
 
-// The settings file is the one beside the program, as Windows programs keep theirs.
-std::vector<std::string> sharedSettingsPlaces(const std::string &)
+namespace {
+
+// The folder Windows keeps for `folder` (the user's roaming application data, every user's
+// program data), asked of the shell rather than guessed from drive letters or the environment;
+// empty when the system has none.
+std::string knownFolder(REFKNOWNFOLDERID folder)
 {
-    return {};
+    PWSTR path = nullptr;
+    const HRESULT result = SHGetKnownFolderPath(folder, KF_FLAG_DONT_VERIFY, nullptr, &path);
+    std::string text;
+    if (SUCCEEDED(result) && path)
+        text = win32::utf8FromWide(path);
+    // The shell allocates the path even when it fails.
+    CoTaskMemFree(path);
+    return text;
+}
+
+} // namespace
+
+// A copied program keeps its settings beside it; an installed one, in Program Files where only an
+// administrator may write, has them in the user's %APPDATA% or in the machine's %ProgramData%.
+std::vector<std::string> sharedSettingsPlaces(const std::string &fileName)
+{
+    std::vector<std::string> places;
+    for (const KNOWNFOLDERID &folder : { FOLDERID_RoamingAppData, FOLDERID_ProgramData }) {
+        const std::string path = knownFolder(folder);
+        if (!path.empty())
+            places.push_back(path + "\\Ablagekehrer\\" + fileName);
+    }
+    return places;
 }
 
 } // namespace platform
