@@ -18,14 +18,16 @@ HABIT_PACKAGES := clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 \
 	g++-mingw-w64-x86-64-posix librsvg2-bin icoutils
 # What the Windows build needs besides: the mingw-w64 compilers whose runtime has std::thread,
 # Wine to run its tests (Debian's 64-bit Wine; no 32-bit packages are needed), GoogleTest's
-# sources, built there with the tests, the locale sources Wine's German test locale is made of, and
-# the tools that draw the window's icons from their SVG.
-WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 googletest locales librsvg2-bin icoutils
+# sources, built there with the tests, the locale sources Wine's German test locale is made of, the
+# tools that draw the window's icons from their SVG, and those that make the Windows Installer
+# package.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 googletest locales librsvg2-bin icoutils \
+	wixl msitools
 PACKAGES := $(RUN_PACKAGES) $(CHECK_PACKAGES) $(HABIT_PACKAGES) $(WINDOWS_PACKAGES)
 
 .PHONY: all deps run-deps configure build test check run package bench screenshot \
 	screenshot-windows clean windows \
-	windows-test
+	windows-test windows-package
 
 all: build
 
@@ -64,6 +66,11 @@ windows:
 		-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 		$(if $(WINDOWS_WERROR),-DABLAGEKEHRER_WERROR=$(WINDOWS_WERROR))
 	cmake --build $(WINDOWS_BUILD_DIR) --target ablagekehrer ablagekehrer_com
+
+# $(WINDOWS_BUILD_DIR)/ablagekehrer-<version>-x64.msi, the installer for 64-bit Windows, and
+# ablagekehrer-<version>-x64.zip, the same files without it.
+windows-package: windows
+	cmake --build $(WINDOWS_BUILD_DIR) --target ablagekehrer_package
 
 # The Windows leg of CI: built with warnings as errors, as the Linux builds of `make check` are,
 # so that the Win32 code meets the same warnings; a user's `make windows` alone does not stop on
