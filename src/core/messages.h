@@ -78,6 +78,9 @@ inline constexpr std::string_view kSettingsOtherOwner
     = "Als root nicht gelesen: die Einstellungsdatei gehört einem anderen Benutzer";
 inline constexpr std::string_view kSettingsOthersMayWrite
     = "Als root nicht gelesen: andere Benutzer dürfen die Einstellungsdatei ändern";
+// On Windows, one that another user made is not read, by any account.
+inline constexpr std::string_view kSettingsOtherAccount
+    = "Nicht gelesen: die Einstellungsdatei gehört weder diesem Konto noch den Administratoren";
 inline std::string settingsFolderOthersMayWrite(std::string_view folder)
 {
     return "Als root nicht gelesen: andere Benutzer dürfen den Ordner " + std::string(folder)

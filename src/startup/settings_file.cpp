@@ -111,8 +111,8 @@ Settings readSettings(const std::string &settingsPath, bool required)
             return settings;
         throw core::AppError(core::messages::fileError(error), settingsPath);
     }
-    // Run by root, the file chooses what root deletes: it is read only when no other user can
-    // have written it or put another in its place.
+    // The file chooses what is deleted: run by root on Linux, it is read only when no other user
+    // can have written it or put another in its place; on Windows, only when no other user made it.
     const platform::TrustCheck trust = platform::superuserTrust(settingsPath);
     switch (trust.distrust) {
     case platform::Distrust::None:
@@ -124,6 +124,8 @@ Settings readSettings(const std::string &settingsPath, bool required)
     case platform::Distrust::FolderOthersMayWrite:
         throw core::AppError(
             core::messages::settingsFolderOthersMayWrite(trust.folder), settingsPath);
+    case platform::Distrust::OtherAccount:
+        throw core::AppError(std::string(core::messages::kSettingsOtherAccount), settingsPath);
     }
     const platform::ProfileFile &profile = *loaded;
     settings.found = true;
