@@ -40,7 +40,7 @@ TEST(LockedAppendFile, AppendsInTheEncodingTheLogHas)
         { "empty", "", inCodePage },
         { "in the code page", "Dateil\xF6schung\r\n", inCodePage },
         { "UTF-8", "Dateil\xC3\xB6schung\r\n", line },
-        { "UTF-8 with its mark", "\xEF\xBB\xBF" "Datei\r\n", line },
+        { "UTF-8 with its mark", "\xEF\xBB\xBF\r\nDatei\r\n", line },
     };
     for (const Case &c : cases) {
         const testing_support::TempTree tree;
