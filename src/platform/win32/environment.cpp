@@ -91,9 +91,9 @@ std::vector<std::string> sharedSettingsPlaces(const std::string &fileName)
 {
     std::vector<std::string> places;
     for (const KNOWNFOLDERID &folder : { FOLDERID_RoamingAppData, FOLDERID_ProgramData }) {
-        const std::string path = knownFolder(folder);
-        if (!path.empty())
-            places.push_back(path + "\\Ablagekehrer\\" + fileName);
+        std::string place = knownFolder(folder);
+        if (!place.empty())
+            places.push_back(place.append("\\Ablagekehrer\\").append(fileName));
     }
     return places;
 }

@@ -10,7 +10,7 @@
 namespace platform::win32 {
 
 // How much of an existing log's beginning is read to tell its encoding.
-inline constexpr std::size_t kLogHeadBytes = 64 * 1024;
+inline constexpr std::size_t kLogHeadBytes = std::size_t { 64 } * 1024;
 
 // The code page that new lines of a log go in, from `head`, its first bytes (all of the file when
 // `whole`): UTF-8 (65001) after a UTF-8 byte-order mark, or when the text is UTF-8 and not plain
